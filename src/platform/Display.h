@@ -1,0 +1,19 @@
+#pragma once
+// The user-interface side of the platform: GTK start-up and the screen resolution that every
+// conversion between millimetres and pixels uses.
+
+namespace platform {
+
+// Starts GTK for this process (once) and serves the calling thread's message queue from the GTK
+// main loop. Returns false when no display can be opened; the queue then runs on its own.
+bool InitializeUserInterface();
+bool UserInterfaceAvailable();
+
+// The desktop's horizontal pixels per logical inch, read from the display (96 without one).
+double ReadDesktopResolution();
+
+// The process-wide resolution: set once at start-up, swapped for the printer's while printing.
+double ScreenResolution();
+void SetScreenResolution(double dpi);
+
+} // namespace platform
