@@ -43,6 +43,23 @@ double ReadDesktopResolution() {
     return dpi > 0 ? dpi : 96.0;
 }
 
+RectI WorkArea() {
+    if (!uiAvailable) {
+        return {0, 0, 1920, 1080};
+    }
+    GdkDisplay* display = gdk_display_get_default();
+    GdkMonitor* monitor = display ? gdk_display_get_primary_monitor(display) : nullptr;
+    if (!monitor && display && gdk_display_get_n_monitors(display) > 0) {
+        monitor = gdk_display_get_monitor(display, 0);
+    }
+    if (!monitor) {
+        return {0, 0, 1920, 1080};
+    }
+    GdkRectangle area;
+    gdk_monitor_get_workarea(monitor, &area);
+    return {area.x, area.y, area.width, area.height};
+}
+
 double ScreenResolution() {
     return resolution.load();
 }
