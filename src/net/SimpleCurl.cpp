@@ -20,6 +20,8 @@ CSimpleCurl::CSimpleCurl(std::shared_ptr<CSession> session) : session_(std::move
     curl_easy_setopt(handle_, CURLOPT_WRITEDATA, this);
     if (session_) {
         curl_easy_setopt(handle_, CURLOPT_SHARE, session_->Share());
+        // Sharing the cookie store does not switch the cookie engine on by itself.
+        curl_easy_setopt(handle_, CURLOPT_COOKIEFILE, "");
     }
     curl_easy_setopt(handle_, CURLOPT_NOSIGNAL, 1L);
 }

@@ -33,6 +33,8 @@ void CSimpleCurlAsync::CreateHandle() {
     curl_easy_setopt(handle_, CURLOPT_PRIVATE, this);
     if (session_) {
         curl_easy_setopt(handle_, CURLOPT_SHARE, session_->Share());
+        // Sharing the cookie store does not switch the cookie engine on by itself.
+        curl_easy_setopt(handle_, CURLOPT_COOKIEFILE, "");
     }
     curl_easy_setopt(handle_, CURLOPT_ACCEPT_ENCODING, "*");
     curl_easy_setopt(handle_, CURLOPT_TIMEOUT, kTimeoutSeconds);
