@@ -11,8 +11,15 @@
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <vector>
+
+namespace SimpleCurl {
+class CSession;
+}
 
 namespace Plenvo {
+
+class CView;
 
 // Start-up cannot go on (a folder that cannot be made, the HTTP worker not starting).
 class StartupError : public std::runtime_error {
@@ -25,7 +32,12 @@ public:
     struct Options {
         // Overrides the configured service URL when not empty.
         std::string serviceUrl;
+        // Page windows kept off screen (tests).
+        bool offscreenWindows = false;
     };
+
+    static constexpr long kWorkerStopWaitMs = 5000;
+    static constexpr long kUploadStopWaitMs = 15000;
 
     explicit CMainThread(Options options);
     ~CMainThread();
@@ -43,9 +55,17 @@ public:
     // Destroys the message-only window, which runs the shutdown sequence.
     void Close();
 
+    // Closes an open suggestion window first; the panel starts once the template is applied.
+    void OpenSuggestionWindow(int planId);
+    // Registered on every page window: the main window's end ends the program.
+    void OnViewClosed(CView* view, std::uint64_t stamp);
+
     platform::HWND Handle() const { return hwnd_; }
     const std::shared_ptr<CUserInfo>& User() const { return user_; }
     void SetUser(std::shared_ptr<CUserInfo> user) { user_ = std::move(user); }
+    const std::shared_ptr<SimpleCurl::CSession>& Session() const { return session_; }
+    const std::string& ServiceBase() const { return serviceBase_; }
+    const std::vector<std::shared_ptr<CView>>& Views() const { return views_; }
     const std::string& DataFolder() const { return dataFolder_; }
     const std::string& ConfigPath() const { return configPath_; }
     CConfiguration Config() const { return CConfiguration(configPath_); }
@@ -61,12 +81,16 @@ private:
                                  platform::LPARAM l);
     platform::LRESULT OnCreate();
     void OnDestroy();
+    std::shared_ptr<CView> OpenView(const std::string& pageName);
 
     platform::HWND hwnd_ = 0;
+    std::vector<std::shared_ptr<CView>> views_;
     std::shared_ptr<CUserInfo> user_;
+    std::shared_ptr<SimpleCurl::CSession> session_;
     std::string dataFolder_;
     platform::Event exitEvent_{true, false};
     std::string configPath_;
+    std::string serviceBase_;
     Options options_;
 };
 

@@ -1,6 +1,6 @@
 #include "app/CommandLine.h"
 #include "app/MainThread.h"
-#include "app/Version.h"
+#include "view/controls/Controls.h"
 
 #include <cstdio>
 #include <string>
@@ -13,15 +13,12 @@ int main(int argc, char** argv) {
         // The crash report (upload, then the restart question) runs here for each dump.
         std::printf("crash report pending for %s\n", dump.c_str());
     }
+    RegisterControls();
     try {
-        CMainThread app(CMainThread::Options{commandLine.serviceUrl});
+        CMainThread app(CMainThread::Options{commandLine.serviceUrl, false});
         if (!app.CreateMessageWindow()) {
             return 1;
         }
-        std::printf("Plenvo %s: start-up ran; the page windows are not part of this build yet, so "
-                    "the program shuts down again.\n",
-                    FileVersionText().c_str());
-        app.Close();
         return app.Run();
     } catch (const StartupError& e) {
         std::fprintf(stderr, "Plenvo cannot start: %s\n", e.what());

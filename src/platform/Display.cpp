@@ -2,7 +2,6 @@
 
 #include "platform/MessageQueue.h"
 
-#include <atomic>
 #include <cstdlib>
 #include <gtk/gtk.h>
 
@@ -10,7 +9,6 @@ namespace platform {
 
 namespace {
 
-std::atomic<double> resolution{96.0};
 bool uiAvailable = false;
 
 } // namespace
@@ -58,14 +56,6 @@ RectI WorkArea() {
     GdkRectangle area;
     gdk_monitor_get_workarea(monitor, &area);
     return {area.x, area.y, area.width, area.height};
-}
-
-double ScreenResolution() {
-    return resolution.load();
-}
-
-void SetScreenResolution(double dpi) {
-    resolution.store(dpi);
 }
 
 } // namespace platform

@@ -18,8 +18,4 @@ double ReadDesktopResolution();
 // panels); 1920 x 1080 without a display.
 RectI WorkArea();
 
-// The process-wide resolution: set once at start-up, swapped for the printer's while printing.
-double ScreenResolution();
-void SetScreenResolution(double dpi);
-
 } // namespace platform

@@ -5,11 +5,11 @@
 #include <string>
 #include <string_view>
 
-namespace Plenvo {
+namespace platform {
 
-class CDiagnosticLog {
+class DiagnosticLog {
 public:
-    explicit CDiagnosticLog(std::string path = "debug.log");
+    explicit DiagnosticLog(std::string path = "debug.log");
 
     // "[%02d:%02d:%02d.%03d]%s" with the local time.
     static std::string FormatLine(std::string_view text);
@@ -22,4 +22,4 @@ private:
     std::string path_;
 };
 
-} // namespace Plenvo
+} // namespace platform

@@ -1,4 +1,4 @@
-#include "app/DiagnosticLog.h"
+#include "platform/DiagnosticLog.h"
 
 #include "support/TempDir.h"
 
@@ -6,7 +6,7 @@
 
 #include <regex>
 
-using Plenvo::CDiagnosticLog;
+using platform::DiagnosticLog;
 using testsupport::ReadBytes;
 using testsupport::TempDir;
 using testsupport::WriteBytes;
@@ -26,7 +26,7 @@ std::string Utf16le(const std::u16string& text) {
 
 TEST(DiagnosticLog, NewFileStartsWithTheMarkAndEachLineEndsInCrLf) {
     TempDir dir;
-    CDiagnosticLog log(dir.File("debug.log"));
+    DiagnosticLog log(dir.File("debug.log"));
     log.AppendLine("已加载模板");
     log.AppendLine("second");
     EXPECT_EQ(ReadBytes(dir.File("debug.log")), "\xFF\xFE" + Utf16le(u"已加载模板\r\nsecond\r\n"));
@@ -36,18 +36,18 @@ TEST(DiagnosticLog, AppendingToAnExistingFileAddsNoSecondMarkButAnEmptyFileGetsO
     TempDir dir;
     const std::string path = dir.File("debug.log");
     WriteBytes(path, "\xFF\xFE" + Utf16le(u"old\r\n"));
-    CDiagnosticLog(path).AppendLine("new");
+    DiagnosticLog(path).AppendLine("new");
     EXPECT_EQ(ReadBytes(path), "\xFF\xFE" + Utf16le(u"old\r\nnew\r\n"));
     WriteBytes(path, "");
-    CDiagnosticLog(path).AppendLine("x");
+    DiagnosticLog(path).AppendLine("x");
     EXPECT_EQ(ReadBytes(path), "\xFF\xFE" + Utf16le(u"x\r\n"));
 }
 
 TEST(DiagnosticLog, LinesCarryTheLocalTimeAndKeepCallOrderWithinOneMillisecond) {
-    const std::string line = CDiagnosticLog::FormatLine("text");
+    const std::string line = DiagnosticLog::FormatLine("text");
     EXPECT_TRUE(std::regex_match(line, std::regex(R"(\[\d\d:\d\d:\d\d\.\d\d\d\]text)"))) << line;
     TempDir dir;
-    CDiagnosticLog log(dir.File("debug.log"));
+    DiagnosticLog log(dir.File("debug.log"));
     for (int i = 0; i < 50; ++i) {
         log.Log("line " + std::to_string(i));
     }
@@ -65,7 +65,7 @@ TEST(DiagnosticLog, LinesCarryTheLocalTimeAndKeepCallOrderWithinOneMillisecond) 
 }
 
 TEST(DiagnosticLog, AnUnwritableLogDropsTheLineSilently) {
-    CDiagnosticLog log("/nonexistent-folder/debug.log");
+    DiagnosticLog log("/nonexistent-folder/debug.log");
     log.Log("lost"); // must neither throw nor crash
     SUCCEED();
 }

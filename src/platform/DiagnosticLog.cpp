@@ -1,4 +1,4 @@
-#include "app/DiagnosticLog.h"
+#include "platform/DiagnosticLog.h"
 
 #include "platform/Encoding.h"
 
@@ -9,11 +9,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace Plenvo {
+namespace platform {
 
-CDiagnosticLog::CDiagnosticLog(std::string path) : path_(std::move(path)) {}
+DiagnosticLog::DiagnosticLog(std::string path) : path_(std::move(path)) {}
 
-std::string CDiagnosticLog::FormatLine(std::string_view text) {
+std::string DiagnosticLog::FormatLine(std::string_view text) {
     using namespace std::chrono;
     const auto now = system_clock::now();
     const std::time_t seconds = system_clock::to_time_t(now);
@@ -27,7 +27,7 @@ std::string CDiagnosticLog::FormatLine(std::string_view text) {
     return std::string(stamp) + std::string(text);
 }
 
-void CDiagnosticLog::AppendLine(std::string_view line) const {
+void DiagnosticLog::AppendLine(std::string_view line) const {
     const int fd = ::open(path_.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
     if (fd < 0) {
         return;
@@ -49,8 +49,8 @@ void CDiagnosticLog::AppendLine(std::string_view line) const {
     ::close(fd);
 }
 
-void CDiagnosticLog::Log(std::string_view text) const {
+void DiagnosticLog::Log(std::string_view text) const {
     AppendLine(FormatLine(text));
 }
 
-} // namespace Plenvo
+} // namespace platform
