@@ -23,7 +23,8 @@ function(plenvo_test name)
     return()
   endif()
   add_executable(${name} ${sources})
-  target_link_libraries(${name} PRIVATE ${ARG_DEPS} GTest::gtest GTest::gmock GTest::gtest_main)
+  target_link_libraries(${name} PRIVATE ${ARG_DEPS} plenvo_test_support GTest::gtest GTest::gmock
+    GTest::gtest_main)
   target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests)
   add_test(NAME ${name} COMMAND ${name})
   set_tests_properties(${name} PROPERTIES LABELS "${ARG_LABELS}" TIMEOUT 600

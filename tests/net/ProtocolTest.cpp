@@ -1,4 +1,4 @@
-#include "Pump.h"
+#include "support/Pump.h"
 #include "TestServer.h"
 
 #include "net/LoginRequest.h"
@@ -13,7 +13,7 @@
 #include <gtest/gtest.h>
 
 using namespace Plenvo;
-using nettest::PumpUntil;
+using testsupport::PumpUntil;
 using nettest::TestServer;
 using SimpleCurl::response;
 

@@ -1,4 +1,4 @@
-#include "Pump.h"
+#include "support/Pump.h"
 #include "TestServer.h"
 
 #include "net/ServiceEndpoints.h"
@@ -13,7 +13,7 @@
 #include <fstream>
 
 using namespace SimpleCurl;
-using nettest::PumpUntil;
+using testsupport::PumpUntil;
 using nettest::TestServer;
 
 namespace {

@@ -1,4 +1,4 @@
-#include "Pump.h"
+#include "support/Pump.h"
 #include "TestServer.h"
 
 #include "net/SimpleCurlAsync.h"
@@ -10,8 +10,8 @@
 #include <thread>
 
 using namespace SimpleCurl;
-using nettest::PumpFor;
-using nettest::PumpUntil;
+using testsupport::PumpFor;
+using testsupport::PumpUntil;
 
 namespace {
 

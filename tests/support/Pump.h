@@ -4,9 +4,9 @@
 #include <cstdint>
 #include <functional>
 
-namespace nettest {
+namespace testsupport {
 
 bool PumpUntil(const std::function<bool()>& done, std::uint64_t timeoutMs);
 void PumpFor(std::uint64_t milliseconds);
 
-} // namespace nettest
+} // namespace testsupport

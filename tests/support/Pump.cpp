@@ -1,10 +1,10 @@
-#include "Pump.h"
+#include "support/Pump.h"
 
 #include "platform/MessageQueue.h"
 #include "platform/Messaging.h"
 #include "platform/Tick.h"
 
-namespace nettest {
+namespace testsupport {
 
 bool PumpUntil(const std::function<bool()>& done, std::uint64_t timeoutMs) {
     const std::uint64_t end = platform::GetTickCount() + timeoutMs;
@@ -28,4 +28,4 @@ void PumpFor(std::uint64_t milliseconds) {
     PumpUntil([] { return false; }, milliseconds);
 }
 
-} // namespace nettest
+} // namespace testsupport
