@@ -12,6 +12,11 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+
 using namespace Plenvo;
 using nettest::PumpUntil;
 using nettest::TestServer;
@@ -39,6 +44,16 @@ TEST(ServiceUrl, CommandLineOverridesConfigurationWhichOverridesTheDefault) {
     EXPECT_EQ(ResolveServiceUrl("https://school.example/lp/", ""), "https://school.example/lp/");
     EXPECT_EQ(ResolveServiceUrl("https://school.example/lp", "http://10.0.0.2:80/x"),
               "http://10.0.0.2:80/x/");
+}
+
+TEST(ServiceUrl, ReadFromTheServiceSectionOfTheConfigurationFile) {
+    const auto path = std::filesystem::temp_directory_path() /
+                      ("plenvo-cfg-" + std::to_string(::getpid()) + ".ini");
+    std::ofstream(path) << "[LOGIN]\nID=1\n[service]\nurl = http://10.1.1.1:9000/lp\n";
+    EXPECT_EQ(ReadServiceUrl(path.string(), ""), "http://10.1.1.1:9000/lp/");
+    EXPECT_EQ(ReadServiceUrl(path.string(), "http://cmd/x/"), "http://cmd/x/");
+    std::filesystem::remove(path);
+    EXPECT_EQ(ReadServiceUrl(path.string(), ""), "http://127.0.0.1:8910/plenvo/");
 }
 
 TEST(ServiceEndpoints, PathsAndEncodedValues) {
