@@ -1,5 +1,6 @@
 #include "Pump.h"
 #include "TestServer.h"
+#include "support/TempDir.h"
 
 #include "net/LoginRequest.h"
 #include "net/ReplyCheck.h"
@@ -11,11 +12,6 @@
 #include "net/SuggestionReply.h"
 
 #include <gtest/gtest.h>
-
-#include <unistd.h>
-
-#include <filesystem>
-#include <fstream>
 
 using namespace Plenvo;
 using nettest::PumpUntil;
@@ -47,13 +43,12 @@ TEST(ServiceUrl, CommandLineOverridesConfigurationWhichOverridesTheDefault) {
 }
 
 TEST(ServiceUrl, ReadFromTheServiceSectionOfTheConfigurationFile) {
-    const auto path = std::filesystem::temp_directory_path() /
-                      ("plenvo-cfg-" + std::to_string(::getpid()) + ".ini");
-    std::ofstream(path) << "[LOGIN]\nID=1\n[service]\nurl = http://10.1.1.1:9000/lp\n";
-    EXPECT_EQ(ReadServiceUrl(path.string(), ""), "http://10.1.1.1:9000/lp/");
-    EXPECT_EQ(ReadServiceUrl(path.string(), "http://cmd/x/"), "http://cmd/x/");
-    std::filesystem::remove(path);
-    EXPECT_EQ(ReadServiceUrl(path.string(), ""), "http://127.0.0.1:8910/plenvo/");
+    testsupport::TempDir folder;
+    const std::string path = folder.File("cfg.ini");
+    testsupport::WriteBytes(path, "[LOGIN]\nID=1\n[service]\nurl = http://10.1.1.1:9000/lp\n");
+    EXPECT_EQ(ReadServiceUrl(path, ""), "http://10.1.1.1:9000/lp/");
+    EXPECT_EQ(ReadServiceUrl(path, "http://cmd/x/"), "http://cmd/x/");
+    EXPECT_EQ(ReadServiceUrl(folder.File("absent.ini"), ""), "http://127.0.0.1:8910/plenvo/");
 }
 
 TEST(ServiceEndpoints, PathsAndEncodedValues) {
