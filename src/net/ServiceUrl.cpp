@@ -1,5 +1,7 @@
 #include "net/ServiceUrl.h"
 
+#include "platform/Profile.h"
+
 namespace Plenvo {
 
 namespace {
@@ -28,6 +30,11 @@ std::string ResolveServiceUrl(std::string_view configValue, std::string_view com
         url += '/';
     }
     return url;
+}
+
+std::string ReadServiceUrl(const std::string& configPath, std::string_view commandLineValue) {
+    return ResolveServiceUrl(platform::GetPrivateProfileString("SERVICE", "URL", "", configPath),
+                             commandLineValue);
 }
 
 } // namespace Plenvo

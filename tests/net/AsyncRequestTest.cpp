@@ -249,23 +249,36 @@ TEST(AsyncRequest, CallbacksRunOnTheStartingThreadInEitherOrder) {
     EXPECT_NE(progressThread, std::this_thread::get_id());
 }
 
-TEST(AsyncRequest, SecondThreadWithItsOwnQueueGetsItsOwnCompletions) {
+TEST(AsyncRequest, SecondThreadWithItsOwnQueueGetsItsOwnCompletionsAndRetries) {
     TestServer server;
+    std::atomic<int> flakyHits{0};
     server.Get("a", [](const auto&, auto& res) { res.set_content("a", "text/plain"); });
+    server.Get("flaky", [&](const auto&, auto& res) {
+        if (++flakyHits == 1) {
+            TestServer::BreakTransfer(res);
+        } else {
+            res.set_content("b", "text/plain");
+        }
+    });
     server.Start();
     Delivery mine;
     NewRequest()->Get(server.Url("a"), mine.Recorder());
     std::thread::id worker;
     std::thread::id callbackThread;
     int otherCalls = 0;
+    std::string otherBody;
+    platform::UINT_PTR firstTimerId = 0, nextTimerId = 0;
     bool released = false;
     std::thread other([&] {
         worker = std::this_thread::get_id();
-        NewRequest()->Get(server.Url("a"), [&](response&) {
+        firstTimerId = CThreadDispatcher::Current()->NextTimerId();
+        NewRequest()->Get(server.Url("flaky"), [&](response& r) {
             ++otherCalls;
+            otherBody = r.body;
             callbackThread = std::this_thread::get_id();
         });
         PumpUntil([&] { return otherCalls > 0; }, kGenerousMs);
+        nextTimerId = CThreadDispatcher::Current()->NextTimerId();
         const auto window = CThreadDispatcher::Current()->Window();
         CThreadDispatcher::ReleaseCurrentThread();
         released = !platform::IsWindow(window);
@@ -274,7 +287,11 @@ TEST(AsyncRequest, SecondThreadWithItsOwnQueueGetsItsOwnCompletions) {
     other.join();
     EXPECT_EQ(mine.thread, std::this_thread::get_id());
     EXPECT_EQ(otherCalls, 1);
+    EXPECT_EQ(otherBody, "b");
     EXPECT_EQ(callbackThread, worker);
+    // The retry pause was that thread's first delayed call.
+    EXPECT_EQ(firstTimerId, 4096u);
+    EXPECT_EQ(nextTimerId, 4097u);
     EXPECT_TRUE(released);
 }
 

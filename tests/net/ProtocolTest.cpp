@@ -1,5 +1,6 @@
 #include "support/Pump.h"
 #include "TestServer.h"
+#include "support/TempDir.h"
 
 #include "net/LoginRequest.h"
 #include "net/ReplyCheck.h"
@@ -39,6 +40,15 @@ TEST(ServiceUrl, CommandLineOverridesConfigurationWhichOverridesTheDefault) {
     EXPECT_EQ(ResolveServiceUrl("https://school.example/lp/", ""), "https://school.example/lp/");
     EXPECT_EQ(ResolveServiceUrl("https://school.example/lp", "http://10.0.0.2:80/x"),
               "http://10.0.0.2:80/x/");
+}
+
+TEST(ServiceUrl, ReadFromTheServiceSectionOfTheConfigurationFile) {
+    testsupport::TempDir folder;
+    const std::string path = folder.File("cfg.ini");
+    testsupport::WriteBytes(path, "[LOGIN]\nID=1\n[service]\nurl = http://10.1.1.1:9000/lp\n");
+    EXPECT_EQ(ReadServiceUrl(path, ""), "http://10.1.1.1:9000/lp/");
+    EXPECT_EQ(ReadServiceUrl(path, "http://cmd/x/"), "http://cmd/x/");
+    EXPECT_EQ(ReadServiceUrl(folder.File("absent.ini"), ""), "http://127.0.0.1:8910/plenvo/");
 }
 
 TEST(ServiceEndpoints, PathsAndEncodedValues) {

@@ -1,5 +1,6 @@
 #include "support/Pump.h"
 #include "TestServer.h"
+#include "support/TempDir.h"
 
 #include "net/ServiceEndpoints.h"
 #include "net/SimpleCurl.h"
@@ -7,9 +8,6 @@
 
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
-#include <filesystem>
 #include <fstream>
 
 using namespace SimpleCurl;
@@ -59,12 +57,10 @@ TEST(Session, LoginCookieGoesWithEveryLaterRequestBlockingOnesIncluded) {
     EXPECT_EQ(exitNotice.Result().status, 200);
     EXPECT_EQ(exitNotice.Result().body, R"({"ok":true})");
 
-    const auto dump = std::filesystem::temp_directory_path() /
-                      ("plenvo-cookie-" + std::to_string(::getpid()) + ".dmp");
-    std::ofstream(dump, std::ios::binary) << "MDMP";
+    testsupport::TempDir folder;
+    testsupport::WriteBytes(folder.File("MyDump.dmp"), "MDMP");
     CSimpleCurl upload(session);
-    upload.PostFile(endpoints.Dump("1.0.0.1"), dump.string());
-    std::filesystem::remove(dump);
+    upload.PostFile(endpoints.Dump("1.0.0.1"), folder.File("MyDump.dmp"));
     EXPECT_TRUE(upload.Result().finished);
 
     std::map<std::string, std::vector<std::string>> cookies;
@@ -87,7 +83,6 @@ protected:
         server_.Post("dmp", Answer);
         server_.Start();
     }
-    void TearDown() override { std::filesystem::remove(path_); }
 
     void WriteDump(std::uintmax_t size) {
         std::ofstream file(path_, std::ios::binary | std::ios::trunc);
@@ -103,14 +98,14 @@ protected:
     }
 
     TestServer server_;
-    std::filesystem::path path_ = std::filesystem::temp_directory_path() /
-                                  ("plenvo-postfile-" + std::to_string(::getpid()) + ".dmp");
+    testsupport::TempDir folder_;
+    std::string path_ = folder_.File("MyDump.dmp");
 };
 
 TEST_F(PostFile, DumpOfExactlyTenMebibytesIsSentAsPartFileNamedDmp) {
     WriteDump(CSimpleCurl::kMaxFileBytes);
     CSimpleCurl request(nullptr);
-    request.PostFile(server_.Url("dmp?ver=1.0.0.1"), path_.string());
+    request.PostFile(server_.Url("dmp?ver=1.0.0.1"), path_);
     EXPECT_TRUE(request.Result().finished);
     EXPECT_EQ(request.Result().status, 200);
     const auto seen = server_.Requests();
@@ -124,10 +119,10 @@ TEST_F(PostFile, DumpOfExactlyTenMebibytesIsSentAsPartFileNamedDmp) {
 TEST_F(PostFile, OneByteMoreOrAMissingFileSendsNothing) {
     WriteDump(CSimpleCurl::kMaxFileBytes + 1);
     CSimpleCurl tooLarge(nullptr);
-    tooLarge.PostFile(server_.Url("dmp?ver=1.0.0.1"), path_.string());
+    tooLarge.PostFile(server_.Url("dmp?ver=1.0.0.1"), path_);
     EXPECT_FALSE(tooLarge.Result().finished);
     CSimpleCurl missing(nullptr);
-    missing.PostFile(server_.Url("dmp?ver=1.0.0.1"), (path_.string() + ".absent"));
+    missing.PostFile(server_.Url("dmp?ver=1.0.0.1"), path_ + ".absent");
     EXPECT_FALSE(missing.Result().finished);
     EXPECT_EQ(server_.Requests().size(), 0u);
 }
