@@ -1,6 +1,7 @@
 // Decoding pictures (still and animated) and drawing them stretched or from a source rectangle.
 #include "gfx/Bitmap.h"
 #include "gfx/Graphics.h"
+#include "gfx/NamedImages.h"
 #include "gfx/OffscreenSurface.h"
 
 #include <gtest/gtest.h>
@@ -123,4 +124,45 @@ TEST(ImageDrawing, StretchedIntoTheRectangleAndFromASourceRectangle) {
     t.GetGraphics().DrawImage(*quad, {0, 0, 10, 10}, {1, 0, 1, 1}); // the green pixel only
     EXPECT_EQ(t.PixelAt(2, 2), 0xFF00FF00u);
     EXPECT_EQ(t.PixelAt(35, 35), 0xFF00FF00u);
+}
+
+TEST(NamedImages, TheProgramCarriesItsThirteenPicturesAtTheirScreenSizes) {
+    struct Expected {
+        const char* name;
+        int width;
+        int height;
+    };
+    const Expected all[] = {
+        {"PNG_ADD", 48, 48},        {"PNG_ADDLINE", 48, 48},    {"PNG_ALERT", 64, 64},
+        {"PNG_BTNTEXHOV", 118, 36}, {"PNG_BTNTEXNOR", 118, 36}, {"PNG_BTNTEXPRE", 118, 36},
+        {"PNG_DELLINE", 48, 48},    {"PNG_DROPDOWN", 16, 16},   {"PNG_OK", 48, 48},
+        {"PNG_PRINT60", 60, 60},    {"PNG_PROGRESS", 64, 64},   {"PNG_SAVE", 60, 60},
+        {"PNG_SUCCESS", 64, 64}};
+    for (const Expected& e : all) {
+        const auto image = LoadNamedImage(e.name);
+        ASSERT_TRUE(image) << e.name;
+        EXPECT_EQ(image->Width(), e.width) << e.name;
+        EXPECT_EQ(image->Height(), e.height) << e.name;
+    }
+    EXPECT_TRUE(LoadNamedImage("png_ok")); // resource names ignore case
+    EXPECT_FALSE(LoadNamedImage("PNG_NONE"));
+    EXPECT_FALSE(LoadNamedImage("PNG_OK.png"));
+}
+
+TEST(NamedImages, TheBusyIndicatorTurnsOnceInTwelveFrames) {
+    const auto busy = LoadNamedImage("PNG_PROGRESS");
+    ASSERT_TRUE(busy);
+    ASSERT_EQ(busy->FrameCount(), 12u);
+    EXPECT_EQ(busy->FrameDelays(), std::vector<unsigned>(12, 80));
+    // The blue arc starts at the top and has moved on a quarter turn three frames later.
+    auto blueAt = [&](unsigned frame, int x, int y) {
+        busy->SelectActiveFrame(frame);
+        OffscreenSurface s(64, 64, 25.4);
+        s.GetGraphics().DrawImage(*busy, {0, 0, 64, 64});
+        const Color c = s.PixelAt(x, y);
+        return BlueOf(c) > 180 && RedOf(c) < 120;
+    };
+    EXPECT_TRUE(blueAt(0, 40, 18));
+    EXPECT_FALSE(blueAt(0, 46, 40));
+    EXPECT_TRUE(blueAt(3, 46, 40));
 }
