@@ -43,8 +43,4 @@ void CConfiguration::WriteDefaultValue(std::string_view key, int value) const {
     platform::WritePrivateProfileString(kDefaultsSection, key, std::to_string(value), path_);
 }
 
-std::string CConfiguration::ReadServiceUrl() const {
-    return platform::GetPrivateProfileString(kServiceSection, kServiceUrl, "", path_);
-}
-
 } // namespace Plenvo

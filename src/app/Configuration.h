@@ -10,7 +10,6 @@ class CConfiguration {
 public:
     static constexpr const char* kLoginSection = "LOGIN";
     static constexpr const char* kDefaultsSection = "DEFVAL";
-    static constexpr const char* kServiceSection = "SERVICE";
     // The login keys and their defaults.
     static constexpr const char* kId = "ID";
     static constexpr const char* kName = "NAME";
@@ -21,7 +20,6 @@ public:
     static constexpr const char* kLessonType = "LESSIONTYPE";
     static constexpr const char* kGrade = "GRADE";
     static constexpr const char* kSubject = "SUBJECT";
-    static constexpr const char* kServiceUrl = "URL";
 
     explicit CConfiguration(std::string path);
     const std::string& Path() const { return path_; }
@@ -33,8 +31,6 @@ public:
                           std::string_view password) const;
     int ReadDefaultValue(std::string_view key) const;
     void WriteDefaultValue(std::string_view key, int value) const;
-    // The service's base URL as configured, empty when not set.
-    std::string ReadServiceUrl() const;
 
 private:
     std::string path_;

@@ -65,7 +65,7 @@ CMainThread::CMainThread(Options options) : options_(std::move(options)) {
     session_ = std::make_shared<SimpleCurl::CSession>();
     // 7. cfg.ini lies in the current directory, which need not be the executable's folder.
     configPath_ = platform::FullPath("cfg.ini");
-    serviceBase_ = ResolveServiceUrl(Config().ReadServiceUrl(), options_.serviceUrl);
+    serviceBase_ = ReadServiceUrl(configPath_, options_.serviceUrl);
     // 8. The crash filter is installed here.
 }
 

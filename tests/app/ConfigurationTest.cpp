@@ -14,7 +14,6 @@ TEST(Configuration, FirstStartGivesTheDefaults) {
     EXPECT_EQ(config.ReadLoginValue(CConfiguration::kName, CConfiguration::kDefaultName), "老师");
     EXPECT_EQ(config.ReadLoginValue(CConfiguration::kPassword, ""), "");
     EXPECT_EQ(config.ReadDefaultValue(CConfiguration::kGrade), 0);
-    EXPECT_EQ(config.ReadServiceUrl(), "");
 }
 
 TEST(Configuration, LoginValuesAndChoicesAreStoredExactly) {
