@@ -11,10 +11,7 @@
 
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
-#include <arpa/inet.h>
 #include <benchmark/benchmark.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -45,18 +42,6 @@ std::filesystem::path BuildFolder() {
     return std::filesystem::read_symlink("/proc/self/exe").parent_path().parent_path();
 }
 
-int FreePort() {
-    const int fd = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    socklen_t length = sizeof address;
-    getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
-    close(fd);
-    return ntohs(address.sin_port);
-}
-
 // The display, the service and a connection to the display to look at the screen with, shared
 // by every benchmark of the program.
 class Environment {
@@ -66,17 +51,20 @@ public:
         if (!display_) {
             throw std::runtime_error("cannot open the virtual display");
         }
-        port_ = FreePort();
-        url_ = "http://127.0.0.1:" + std::to_string(port_) + "/plenvo/";
+        // Port 0: the service picks a free port and names it in its first line.
         service_ = std::make_unique<Process>(
-            std::vector<std::string>{(BuildFolder() / "plenvo-service").string(), "--port",
-                                     std::to_string(port_), "--db", dir_.File("db.sqlite"),
-                                     "--data", dir_.File("data")},
+            std::vector<std::string>{(BuildFolder() / "plenvo-service").string(), "--port", "0",
+                                     "--db", dir_.File("db.sqlite"), "--data", dir_.File("data")},
             dir_.Path(), std::map<std::string, std::string>{}, dir_.File("service.out"));
+        const std::string serving = "serving http://";
         if (!testsupport::WaitFor(
-                [&] { return service_->Output().find("serving") != std::string::npos; }, 10000)) {
+                [&] { return service_->Output().find(serving) != std::string::npos; }, 10000)) {
             throw std::runtime_error("the service did not start: " + service_->Output());
         }
+        const std::string output = service_->Output();
+        const std::size_t address = output.find(serving) + serving.size();
+        const std::size_t end = output.find_first_of(" /\n", address);
+        url_ = "http://" + output.substr(address, end - address) + "/plenvo/";
         // Nothing has the keyboard focus and the pointer rests outside where the window opens:
         // the client stays unfocused.
         XWarpPointer(display_, None, DefaultRootWindow(display_), 0, 0, 0, 0, 1900, 1070);
@@ -105,7 +93,6 @@ private:
     testsupport::Xvfb xvfb_; // first: DISPLAY points at it before anything connects
     ::Display* display_ = nullptr;
     TempDir dir_;
-    int port_ = 0;
     std::string url_;
     std::unique_ptr<Process> service_;
 };
