@@ -159,6 +159,7 @@ void BM_HoverRepaint(benchmark::State& state) {
     main.MoveTo(away);
     window.Paint();
     double pixels = 0;
+    platform::RectI last;
     for (auto _ : state) {
         const auto start = std::chrono::steady_clock::now();
         main.MoveTo(button);
@@ -167,6 +168,7 @@ void BM_HoverRepaint(benchmark::State& state) {
         const auto end = std::chrono::steady_clock::now();
         state.SetIterationTime(std::chrono::duration<double>(end - start).count());
         pixels = double(dirty.width) * dirty.height;
+        last = dirty;
         if (pixels == 0) {
             state.SkipWithError("moving onto the button invalidated nothing");
             break;
@@ -177,6 +179,8 @@ void BM_HoverRepaint(benchmark::State& state) {
         window.Paint();
     }
     state.counters["dirty_px"] = pixels;
+    state.counters["dirty_w"] = last.width;
+    state.counters["dirty_h"] = last.height;
 }
 BENCHMARK(BM_HoverRepaint)->UseManualTime()->Unit(benchmark::kMicrosecond);
 
