@@ -4,6 +4,7 @@
 #include "platform/Messaging.h"
 #include "platform/Paths.h"
 #include "support/TempDir.h"
+#include "view/View.h"
 
 #include <gtest/gtest.h>
 
@@ -26,12 +27,15 @@ private:
     std::filesystem::path old_;
 };
 
+// Windows off screen, and a service address where nothing listens.
+const CMainThread::Options kOptions{"http://127.0.0.1:9/plenvo/", true};
+
 } // namespace
 
 TEST(MainThread, ConfigFollowsTheCurrentDirectoryWhileDumpFollowsTheExecutable) {
     TempDir dir;
     CurrentDirectory cwd(dir.Path());
-    CMainThread app({});
+    CMainThread app(kOptions);
     EXPECT_EQ(app.ConfigPath(), std::filesystem::current_path().string() + "/cfg.ini");
     const std::string exeFolder = platform::DirectoryOf(platform::ExecutablePath());
     EXPECT_EQ(app.DataFolder(), exeFolder + "/Dump");
@@ -50,7 +54,7 @@ TEST(MainThread, DataFolderFallsBackToTheUserFolderWhenBesideTheExecutableFails)
 }
 
 TEST(MainThread, ClosingRunsTheShutdownAndTheLoopReturnsItsCode) {
-    CMainThread app({});
+    CMainThread app(kOptions);
     ASSERT_TRUE(app.CreateMessageWindow());
     EXPECT_EQ(CMainThread::Current(), &app);
     EXPECT_FALSE(app.ExitEvent().IsSet());
@@ -61,7 +65,7 @@ TEST(MainThread, ClosingRunsTheShutdownAndTheLoopReturnsItsCode) {
 }
 
 TEST(MainThread, LoopReturnsTheQuitCodeAfterServingEarlierMessages) {
-    CMainThread app({});
+    CMainThread app(kOptions);
     ASSERT_TRUE(app.CreateMessageWindow());
     int served = 0;
     platform::HWND other = platform::CreateMessageWindow(
@@ -74,4 +78,35 @@ TEST(MainThread, LoopReturnsTheQuitCodeAfterServingEarlierMessages) {
     EXPECT_EQ(app.Run(), 42);
     EXPECT_EQ(served, 1);
     platform::DestroyWindow(other);
+}
+
+TEST(MainThread, OneSuggestionWindowAtATimeAndClosingMainEndsEverything) {
+    CMainThread app(kOptions);
+    ASSERT_TRUE(app.CreateMessageWindow());
+    ASSERT_EQ(app.Views().size(), 1u);
+    EXPECT_EQ(app.Views()[0]->PageName(), "main");
+    EXPECT_EQ(app.ServiceBase(), "http://127.0.0.1:9/plenvo/");
+
+    app.OpenSuggestionWindow(7);
+    auto first = app.Views().back();
+    app.OpenSuggestionWindow(8);
+    ASSERT_EQ(app.Views().size(), 2u);
+    EXPECT_FALSE(first->WindowExists()) << "the earlier suggestion window was closed";
+    auto second = app.Views().back();
+    EXPECT_EQ(second->PageName(), "suggestion");
+    EXPECT_EQ(second->Window()->Frame().x, 1920 - second->Window()->Frame().width - 20);
+
+    // Closing the suggestion window alone leaves the program running.
+    second->Close();
+    EXPECT_EQ(app.Views().size(), 1u);
+    EXPECT_FALSE(app.ExitEvent().IsSet());
+
+    app.OpenSuggestionWindow(9);
+    auto third = app.Views().back();
+    auto main = app.Views().front();
+    main->Close();
+    EXPECT_FALSE(third->WindowExists()) << "closing main closes the suggestion window";
+    EXPECT_TRUE(app.Views().empty());
+    EXPECT_TRUE(app.ExitEvent().IsSet());
+    EXPECT_EQ(app.Run(), 0);
 }
