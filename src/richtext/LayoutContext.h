@@ -1,12 +1,15 @@
 #pragma once
-// The pango context every paragraph is laid out on: one user unit is one millimetre and glyph
-// metrics are unhinted, so that a line breaks at the same place on the screen and on paper.
+// Paragraphs are laid out on the drawing layer's shared text context, whose pango units are
+// millimetres, so that the screen and the printer break lines alike.
+#include "gfx/TextContext.h"
+
 #include <pango/pango.h>
 
 namespace richtext {
 
-// The calling thread's context (layouts belong to the user-interface thread).
-PangoContext* LayoutContext();
+inline PangoContext* LayoutContext() {
+    return gfx::TextContext();
+}
 
 // Millimetres of a length in pango units, and back.
 inline double FromPango(int units) {

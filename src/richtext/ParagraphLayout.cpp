@@ -48,9 +48,16 @@ void CParagraphLayout::Build(const CDocument& doc, const Paragraph& p,
             c = options.passwordChar;
         } else if (c == kLineBreak) {
             c = U'\n';
+        } else if (c == 0) {
+            c = 0xFFFD; // pango takes no NUL inside the text
         }
         platform::AppendUtf8(text, c);
         byteOf_.push_back(static_cast<int>(text.size()));
+    }
+    // On the shared context pango measures an empty line far too low (its scale is applied
+    // twice); an invisible zero-width space gives an empty line its font's real height.
+    if (text.empty() || text.back() == '\n') {
+        text += "\u200B";
     }
     pango_layout_set_text(layout_, text.data(), static_cast<int>(text.size()));
 
@@ -139,7 +146,7 @@ int CParagraphLayout::ByteIndex(std::size_t offset) const {
 
 std::size_t CParagraphLayout::OffsetOf(int byteIndex) const {
     const auto it = std::lower_bound(byteOf_.begin(), byteOf_.end(), byteIndex);
-    return static_cast<std::size_t>(it - byteOf_.begin());
+    return std::min(static_cast<std::size_t>(it - byteOf_.begin()), Length());
 }
 
 CaretBox CParagraphLayout::Caret(std::size_t offset) const {

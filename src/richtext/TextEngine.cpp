@@ -5,6 +5,9 @@
 #include "richtext/RtfReader.h"
 #include "richtext/RtfWriter.h"
 
+#include "gfx/Graphics.h"
+#include "gfx/Units.h"
+
 #include "platform/Encoding.h"
 #include "platform/Messages.h"
 
@@ -20,7 +23,7 @@ using namespace platform;
 namespace {
 
 constexpr std::uint32_t kAllProperties = 0xFFFFFFFFu;
-constexpr double kMmPerInch = 25.4;
+using gfx::kMmPerInch;
 // Selection highlight, drawn under the glyphs.
 constexpr double kHighlight[3] = {0.68, 0.84, 1.0};
 
@@ -157,8 +160,10 @@ void CTextEngine::UpdateCaret() {
 
 // ---- drawing and measuring ----
 
-void CTextEngine::TxDraw(cairo_t* cr, const RectMm& bounds, const RectMm* update) {
+void CTextEngine::TxDraw(gfx::Graphics& graphics, const gfx::RectF& bounds,
+                         const gfx::RectF* update) {
     EnsureLayout();
+    cairo_t* cr = graphics.Cairo();
     cairo_save(cr);
     cairo_rectangle(cr, bounds.x, bounds.y, bounds.width, bounds.height);
     cairo_clip(cr);

@@ -15,7 +15,8 @@ public:
 
     bool TxSendMessage(platform::UINT message, platform::WPARAM wParam, platform::LPARAM lParam,
                        platform::LRESULT* result) override;
-    void TxDraw(cairo_t* cr, const RectMm& bounds, const RectMm* update) override;
+    void TxDraw(gfx::Graphics& graphics, const gfx::RectF& bounds,
+                const gfx::RectF* update) override;
     int TxGetNaturalHeight(int widthPixels, double dpi) override;
     std::string TxGetText() const override;
     void TxSetText(std::string_view utf8) override;

@@ -5,24 +5,19 @@
 #include "richtext/TextHost.h"
 #include "richtext/UndoStack.h"
 
+#include "gfx/Geometry.h"
 #include "platform/Types.h"
-
-#include <cairo.h>
 
 #include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
 
-namespace richtext {
+namespace gfx {
+class Graphics;
+}
 
-// A rectangle in the user units of the surface drawn on (millimetres in this program).
-struct RectMm {
-    double x = 0;
-    double y = 0;
-    double width = 0;
-    double height = 0;
-};
+namespace richtext {
 
 class ITextServices {
 public:
@@ -33,9 +28,11 @@ public:
     virtual bool TxSendMessage(platform::UINT message, platform::WPARAM wParam,
                                platform::LPARAM lParam, platform::LRESULT* result) = 0;
 
-    // Draws the text into `bounds`, clipped to it (and to `update` when given). Glyphs are
-    // drawn with their alpha straight onto the surface.
-    virtual void TxDraw(cairo_t* cr, const RectMm& bounds, const RectMm* update) = 0;
+    // Draws the text into `bounds` (millimetres of the graphics' page), clipped to it and to
+    // `update` when given. Glyphs are drawn with their alpha straight onto the surface, so the
+    // same call serves a window's back buffer and a printer page.
+    virtual void TxDraw(gfx::Graphics& graphics, const gfx::RectF& bounds,
+                        const gfx::RectF* update) = 0;
 
     // The height in pixels (of `dpi` per inch) that the whole text needs at a width in pixels.
     virtual int TxGetNaturalHeight(int widthPixels, double dpi) = 0;
