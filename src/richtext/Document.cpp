@@ -25,18 +25,21 @@ CDocument CDocument::FromPlainText(std::u32string_view text, const CharFormat& f
                                    Alignment alignment) {
     CDocument doc(format, alignment);
     const std::uint32_t id = doc.paragraphs_.back().endFormat;
-    std::size_t begin = 0;
+    std::u32string line;
     for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == U'\r' || text[i] == U'\n') {
-            doc.Append(text.substr(begin, i - begin), id);
+        const char32_t c = text[i];
+        if (c == U'\r' || c == U'\n') {
+            doc.Append(line, id);
+            line.clear();
             doc.NewParagraph();
-            if (text[i] == U'\r' && i + 1 < text.size() && text[i + 1] == U'\n') {
+            if (c == U'\r' && i + 1 < text.size() && text[i + 1] == U'\n') {
                 ++i;
             }
-            begin = i + 1;
+        } else if (c >= 0x20 || c == U'\t' || c == kLineBreak) {
+            line += c; // other control characters are not text
         }
     }
-    doc.Append(text.substr(begin), id);
+    doc.Append(line, id);
     return doc;
 }
 
@@ -252,7 +255,10 @@ Change CDocument::Replace(std::size_t start, std::size_t end, const CDocument& f
         Normalize(p);
     }
 
-    Change change{a.paragraph, b.paragraph - a.paragraph + 1, made.size()};
+    Change change{a.paragraph, b.paragraph - a.paragraph + 1, made.size(), std::nullopt};
+    if (a.paragraph == b.paragraph && made.size() == 1) {
+        change.span = EditSpan{a.offset, b.offset, a.offset + parts.front().text.size()};
+    }
     auto at = paragraphs_.erase(paragraphs_.begin() + static_cast<std::ptrdiff_t>(a.paragraph),
                                 paragraphs_.begin() + static_cast<std::ptrdiff_t>(b.paragraph + 1));
     paragraphs_.insert(at, std::make_move_iterator(made.begin()),
@@ -292,7 +298,12 @@ Change CDocument::ReformatRange(std::size_t start, std::size_t end,
         }
         Normalize(p);
     }
-    return {a.paragraph, b.paragraph - a.paragraph + 1, b.paragraph - a.paragraph + 1};
+    Change change{a.paragraph, b.paragraph - a.paragraph + 1, b.paragraph - a.paragraph + 1,
+                  std::nullopt};
+    if (a.paragraph == b.paragraph) {
+        change.span = EditSpan{a.offset, b.offset, b.offset};
+    }
+    return change;
 }
 
 void CDocument::Append(std::u32string_view text, std::uint32_t format) {

@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -36,12 +37,21 @@ struct Location {
     std::size_t offset = 0;
 };
 
+// Where inside one paragraph an edit happened: [start, oldEnd) became [start, newEnd).
+struct EditSpan {
+    std::size_t start = 0;
+    std::size_t oldEnd = 0;
+    std::size_t newEnd = 0;
+};
+
 // Which paragraphs an edit replaced: [first, first + removed) of the old paragraphs became
-// [first, first + inserted) of the new ones.
+// [first, first + inserted) of the new ones. An edit inside a single paragraph also says where,
+// so that the layout can redo only the lines around it.
 struct Change {
     std::size_t first = 0;
     std::size_t removed = 0;
     std::size_t inserted = 0;
+    std::optional<EditSpan> span;
 };
 
 class CDocument {

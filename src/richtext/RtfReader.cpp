@@ -651,14 +651,16 @@ private:
             highSurrogate_ = 0;
             Emit(lone);
         }
+        if (cp == 0 || (cp < 0x20 && cp != U'\t' && cp != kLineBreak)) {
+            return;
+        }
         if (state_.destination == Destination::FontTable) {
-            platform::AppendUtf8(fontPending_.name, cp);
+            if (cp >= 0x20) {
+                platform::AppendUtf8(fontPending_.name, cp);
+            }
             return;
         }
         if (state_.destination != Destination::Text) {
-            return;
-        }
-        if (cp == 0 || (cp < 0x20 && cp != U'\t' && cp != kLineBreak)) {
             return;
         }
         if (formatDirty_) {

@@ -38,8 +38,11 @@ int CodePageOfCharset(int charset) {
         return 874;
     case 238:
         return 1250;
-    default:
+    case 0:
+    case 2:
         return 1252;
+    default:
+        return 0; // the reader's document code page: no bytes of our own choosing
     }
 }
 
@@ -61,6 +64,10 @@ std::size_t CharBytes(int codePage, unsigned char lead) {
 std::vector<std::string> EncodeEach(std::u32string_view text, int codePage) {
     std::vector<std::string> out;
     out.reserve(text.size());
+    if (codePage == 0) {
+        out.assign(text.size(), "?");
+        return out;
+    }
     const std::optional<std::string> bytes =
         platform::Utf8ToCodePage(platform::Utf32ToUtf8(text), codePage);
     if (bytes) {
@@ -162,10 +169,13 @@ private:
         const std::vector<std::string> bytes = EncodeEach(name, CodePageOfCharset(charset));
         for (std::size_t i = 0; i < name.size(); ++i) {
             const char32_t c = name[i];
-            if (c == ';' || c == '\\' || c == '{' || c == '}' || c < 0x20) {
+            if (c == ';' || c < 0x20) {
                 continue;
             }
             if (c < 0x80) {
+                if (c == '\\' || c == '{' || c == '}') {
+                    out += '\\';
+                }
                 out += static_cast<char>(c);
             } else if (bytes[i] != "?") {
                 for (unsigned char b : bytes[i]) {

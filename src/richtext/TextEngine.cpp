@@ -188,6 +188,10 @@ void CTextEngine::TxDraw(gfx::Graphics& graphics, const gfx::RectF& bounds,
         if (top > y2) {
             break;
         }
+        if (top + p.Height() < y1) {
+            paragraphStart += p.Length() + 1;
+            continue;
+        }
         const std::size_t length = p.Length();
         if (showSelection && selection_.End() >= paragraphStart &&
             selection_.Start() <= paragraphStart + length) {
@@ -201,8 +205,7 @@ void CTextEngine::TxDraw(gfx::Graphics& graphics, const gfx::RectF& bounds,
             }
             cairo_fill(cr);
         }
-        cairo_move_to(cr, ox + p.Indent(), top);
-        pango_cairo_show_layout(cr, p.Layout());
+        p.Draw(cr, ox, top, y1 - top, y2 - top);
         paragraphStart += length + 1;
     }
     cairo_restore(cr);
@@ -422,7 +425,14 @@ std::size_t CTextEngine::LineEdge(std::size_t position, bool end) {
     EnsureLayout();
     const Location loc = doc_.Locate(position);
     const auto [from, to] = layout_.At(loc.paragraph).LineAt(loc.offset);
-    return position - loc.offset + (end ? to : from);
+    const std::u32string& text = doc_.Paragraphs()[loc.paragraph].text;
+    std::size_t edge = end ? to : from;
+    // The end of a line that wraps at a space is before that space: after it is the next line.
+    if (end && edge < text.size() && edge > from &&
+        (text[edge - 1] == U' ' || text[edge - 1] == U'\t')) {
+        --edge;
+    }
+    return position - loc.offset + edge;
 }
 
 std::size_t CTextEngine::Vertical(std::size_t position, double distance) {
@@ -564,9 +574,29 @@ bool CTextEngine::Redo() {
 
 void CTextEngine::Changed(bool textChanged) {
     EnsureLayout();
+    const double scrollX = scrollX_;
+    const double scrollY = scrollY_;
     ScrollToCaret();
     UpdateCaret();
-    host_.TxInvalidateRect(nullptr);
+    // Only the lines the edit laid out again need painting, unless the view scrolled.
+    const auto damage = layout_.TakeDamage();
+    if (!textChanged || !damage || scrollX != scrollX_ || scrollY != scrollY_) {
+        host_.TxInvalidateRect(nullptr);
+    } else {
+        const TxRect rc = host_.TxGetClientRect();
+        const double scale = Dpi() / kMmPerInch;
+        TxRect band = rc;
+        band.top = std::max(
+            rc.top, rc.top + static_cast<int>(std::floor((damage->first - scrollY_) * scale)));
+        if (std::isfinite(damage->second)) {
+            band.bottom = std::min(
+                rc.bottom,
+                rc.top + static_cast<int>(std::ceil((damage->second - scrollY_) * scale)) + 1);
+        }
+        if (band.top < band.bottom) {
+            host_.TxInvalidateRect(&band);
+        }
+    }
     if (layout_.Height() != height_) {
         height_ = layout_.Height();
         host_.TxViewChange();

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <vector>
 
 namespace richtext {
@@ -28,6 +29,10 @@ public:
     double Width() const; // of the widest paragraph
     std::size_t ParagraphAt(double y) const;
 
+    // The vertical band (document coordinates) that layouts changed since the last call; the
+    // bottom is infinite when everything below moved. None when nothing changed.
+    std::optional<std::pair<double, double>> TakeDamage();
+
     // Paragraph layouts built so far: what proves that an edit touched only its paragraph.
     std::uint64_t BuildCount() const { return builds_; }
 
@@ -35,12 +40,15 @@ private:
     struct Entry {
         std::unique_ptr<CParagraphLayout> layout;
         bool dirty = true;
+        std::optional<EditSpan> span; // an edit inside the paragraph since its last layout
         double top = 0;
     };
     std::vector<Entry> entries_;
     LayoutOptions options_;
     double height_ = 0;
     std::uint64_t builds_ = 0;
+    std::optional<std::pair<double, double>> damage_;
+    bool reshaped_ = false; // paragraphs were added or removed
 };
 
 } // namespace richtext

@@ -130,6 +130,41 @@ TEST(Drawing, AnEditLaysOutOnlyTheParagraphItTouched) {
     EXPECT_EQ(text->LayoutBuildCount() - before, 3u);
 }
 
+TEST(Drawing, TypingInvalidatesOnlyTheLinesItLaidOutAgain) {
+    RecordingHost host;
+    host.rect = {0, 0, 300, 2000};
+    auto text = CreateTextServices(host);
+    std::string longText;
+    for (int i = 0; i < 60; ++i) {
+        longText += "many words in a long paragraph ";
+    }
+    text->TxSetText(longText);
+    text->OnTxInPlaceActivate();
+    text->TxSendMessage(WM_SETFOCUS, 0, 0, nullptr);
+    text->SetSelection(900, 900);
+    const int height = text->TxGetNaturalHeight(300, kDpi);
+    text->TxSendMessage(WM_CHAR, 'x', 0, nullptr);
+    ASSERT_EQ(text->TxGetNaturalHeight(300, kDpi), height); // no line added
+    text->TxSendMessage(WM_CHAR, 'y', 0, nullptr);
+    EXPECT_GT(host.lastInvalid.top, 50);
+    EXPECT_LT(host.lastInvalid.bottom, height);
+    EXPECT_LE(host.lastInvalid.top, host.caretY);
+    EXPECT_GE(host.lastInvalid.bottom, host.caretY + host.caretHeight);
+    // The band drawn alone looks exactly as that band of a full redraw.
+    gfx::OffscreenSurface whole(300, 600, kDpi);
+    gfx::OffscreenSurface band(300, 600, kDpi);
+    const gfx::RectF bounds{0, 0, 300 * 25.4 / kDpi, 2000 * 25.4 / kDpi};
+    const gfx::RectF dirty{0, host.lastInvalid.top * 25.4 / kDpi, bounds.width,
+                           host.lastInvalid.Height() * 25.4 / kDpi};
+    text->TxDraw(whole.GetGraphics(), bounds, nullptr);
+    text->TxDraw(band.GetGraphics(), bounds, &dirty);
+    for (int y = host.lastInvalid.top + 1; y < host.lastInvalid.bottom - 1 && y < 600; ++y) {
+        for (int x = 0; x < 300; ++x) {
+            ASSERT_EQ(whole.PixelAt(x, y), band.PixelAt(x, y)) << x << "," << y;
+        }
+    }
+}
+
 TEST(Drawing, PasswordModeDrawsAStarPerCharacter) {
     RecordingHost plain;
     plain.bits = TXTBIT_RICHTEXT;

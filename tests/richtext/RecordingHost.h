@@ -22,7 +22,10 @@ public:
         format.color = 0x000000;
     }
 
-    void TxInvalidateRect(const TxRect*) override { ++invalidations; }
+    void TxInvalidateRect(const TxRect* r) override {
+        ++invalidations;
+        lastInvalid = r != nullptr ? *r : rect;
+    }
     void TxViewChange() override { ++viewChanges; }
     bool TxCreateCaret(int, int height) override {
         caretHeight = height;
@@ -75,6 +78,7 @@ public:
     bool control = false;
 
     int invalidations = 0;
+    TxRect lastInvalid;
     int viewChanges = 0;
     int changes = 0;
     int caretHeight = 0;
