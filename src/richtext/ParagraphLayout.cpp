@@ -15,7 +15,7 @@ namespace richtext {
 namespace {
 
 // Characters per segment: a few lines of a cell, laid out in well under a millisecond.
-constexpr std::size_t kSegmentChars = 240;
+constexpr std::size_t kSegmentChars = 128;
 // Characters beyond an old line start that show whether it is a line start again.
 constexpr std::size_t kResumeSlack = 24;
 

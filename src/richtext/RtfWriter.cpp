@@ -2,7 +2,9 @@
 
 #include "platform/Encoding.h"
 
+#include <charconv>
 #include <map>
+#include <unordered_map>
 #include <optional>
 #include <tuple>
 #include <utility>
@@ -206,7 +208,9 @@ private:
 
     void Word(std::string_view word, int value) {
         body_ += word;
-        body_ += std::to_string(value);
+        char digits[16];
+        const auto end = std::to_chars(digits, digits + sizeof digits, value).ptr;
+        body_.append(digits, end);
         delimit_ = true;
     }
 
@@ -294,8 +298,21 @@ private:
         }
     }
 
+    // The code-page bytes of each character, converted once per character and code page.
+    const std::string& Fallback(char32_t c, int codePage, std::u32string_view stretch) {
+        auto& known = fallbacks_[codePage];
+        auto found = known.find(c);
+        if (found == known.end()) {
+            const std::vector<std::string> bytes = EncodeEach(stretch, codePage);
+            for (std::size_t i = 0; i < stretch.size(); ++i) {
+                known.emplace(stretch[i], bytes[i]);
+            }
+            found = known.find(c);
+        }
+        return found->second;
+    }
+
     void WriteWide(std::u32string_view text, int codePage) {
-        const std::vector<std::string> fallback = EncodeEach(text, codePage);
         for (std::size_t i = 0; i < text.size(); ++i) {
             const char32_t c = text[i];
             if (c >= 0x10000) {
@@ -309,9 +326,10 @@ private:
                 delimit_ = false;
                 continue;
             }
-            SkipCount(static_cast<int>(fallback[i].size()));
+            const std::string& fallback = Fallback(c, codePage, text.substr(i));
+            SkipCount(static_cast<int>(fallback.size()));
             Word("\\u", Signed16(c));
-            for (unsigned char b : fallback[i]) {
+            for (unsigned char b : fallback) {
                 // A raw digit or letter here would run into the \u parameter.
                 if (b == '?') {
                     body_ += '?';
@@ -341,6 +359,7 @@ private:
     bool first_ = true;
     bool delimit_ = false;
     int skipCount_ = 1;
+    std::unordered_map<int, std::unordered_map<char32_t, std::string>> fallbacks_;
 };
 
 } // namespace
