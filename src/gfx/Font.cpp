@@ -6,8 +6,7 @@
 namespace gfx {
 
 Font::Font(std::string family, double emSizeMm, int style)
-    : m_family(std::move(family)),
-      m_size(std::isfinite(emSizeMm) && emSizeMm > 0 ? std::min(emSizeMm, kMaxSizeMm) : 0.0),
+    : m_family(std::move(family)), m_size(emSizeMm > 0 ? std::min(emSizeMm, kMaxSizeMm) : 0.0),
       m_style(style), m_description(pango_font_description_new()) {
     // An unknown family falls back through fontconfig's generic sans-serif; an empty one goes
     // there directly.

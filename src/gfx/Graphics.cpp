@@ -11,6 +11,7 @@
 #include <pango/pangocairo.h>
 
 #include <cmath>
+#include <vector>
 
 namespace gfx {
 
@@ -101,20 +102,31 @@ void Graphics::DrawLines(const Pen& pen, std::span<const PointF> points) {
             return;
         }
     }
-    // A pen never draws thinner than one device pixel, so hairlines do not vanish.
     double dx = pen.GetWidth(), dy = 0;
     cairo_user_to_device_distance(m_cr, &dx, &dy);
-    double width = pen.GetWidth();
-    const double deviceWidth = std::hypot(dx, dy);
-    if (deviceWidth < 1.0) {
-        double ux = 1.0, uy = 0;
-        cairo_device_to_user_distance(m_cr, &ux, &uy);
-        width = std::hypot(ux, uy);
-    }
     SetSource(m_cr, pen.GetColor());
-    cairo_set_line_width(m_cr, width);
     cairo_set_line_cap(m_cr, CAIRO_LINE_CAP_BUTT);
     cairo_set_line_join(m_cr, CAIRO_LINE_JOIN_MITER);
+    if (std::hypot(dx, dy) <= 1.0) {
+        // A pen no wider than a device pixel draws exactly one pixel: the one whose centre is
+        // nearest the line, as on the platform the program came from. Snap in device space.
+        cairo_save(m_cr);
+        std::vector<PointF> device(points.begin(), points.end());
+        for (PointF& p : device) {
+            cairo_user_to_device(m_cr, &p.x, &p.y);
+            p = {std::floor(p.x + 0.5) + 0.5, std::floor(p.y + 0.5) + 0.5};
+        }
+        cairo_identity_matrix(m_cr);
+        cairo_set_line_width(m_cr, 1.0);
+        cairo_move_to(m_cr, device[0].x, device[0].y);
+        for (std::size_t i = 1; i < device.size(); ++i) {
+            cairo_line_to(m_cr, device[i].x, device[i].y);
+        }
+        cairo_stroke(m_cr);
+        cairo_restore(m_cr);
+        return;
+    }
+    cairo_set_line_width(m_cr, pen.GetWidth());
     cairo_move_to(m_cr, points[0].x, points[0].y);
     for (std::size_t i = 1; i < points.size(); ++i) {
         cairo_line_to(m_cr, points[i].x, points[i].y);
@@ -173,20 +185,35 @@ void Graphics::DrawImage(const Bitmap& bitmap, const RectF& dest, const RectF& s
         src.width <= 0 || src.height <= 0) {
         return;
     }
+    // A whole-pixel source rectangle becomes a sub-surface, so smoothing never pulls in the
+    // pixels around it.
+    RectF from = src;
+    cairo_surface_t* source = surface;
+    const bool whole = src.x == std::floor(src.x) && src.y == std::floor(src.y) &&
+                       src.width == std::floor(src.width) && src.height == std::floor(src.height);
+    const bool full =
+        src.x == 0 && src.y == 0 && src.width == bitmap.Width() && src.height == bitmap.Height();
+    if (whole && !full) {
+        source = cairo_surface_create_for_rectangle(surface, src.x, src.y, src.width, src.height);
+        from = {0, 0, src.width, src.height};
+    }
     cairo_save(m_cr);
     cairo_rectangle(m_cr, dest.x, dest.y, dest.width, dest.height);
     cairo_clip(m_cr);
     cairo_translate(m_cr, dest.x, dest.y);
-    cairo_scale(m_cr, dest.width / src.width, dest.height / src.height);
-    cairo_translate(m_cr, -src.x, -src.y);
-    cairo_set_source_surface(m_cr, surface, 0, 0);
+    cairo_scale(m_cr, dest.width / from.width, dest.height / from.height);
+    cairo_translate(m_cr, -from.x, -from.y);
+    cairo_set_source_surface(m_cr, source, 0, 0);
     cairo_pattern_t* pattern = cairo_get_source(m_cr);
     cairo_pattern_set_filter(pattern, CAIRO_FILTER_GOOD);
     // Padding repeats the edge pixels, so a stretched picture does not fade at its border.
     cairo_pattern_set_extend(pattern, CAIRO_EXTEND_PAD);
-    cairo_rectangle(m_cr, src.x, src.y, src.width, src.height);
+    cairo_rectangle(m_cr, from.x, from.y, from.width, from.height);
     cairo_fill(m_cr);
     cairo_restore(m_cr);
+    if (source != surface) {
+        cairo_surface_destroy(source);
+    }
 }
 
 } // namespace gfx
