@@ -1,0 +1,16 @@
+#include "view/controls/Controls.h"
+
+#include "view/ViewFactory.h"
+#include "view/controls/ViewButton.h"
+#include "view/controls/ViewImage.h"
+#include "view/controls/ViewLabel.h"
+
+namespace Plenvo {
+
+void RegisterControls() {
+    RegisterElementType<CViewLabel>("label");
+    RegisterElementType<CViewButton>("button");
+    RegisterElementType<CViewImage>("image");
+}
+
+} // namespace Plenvo
