@@ -43,6 +43,26 @@ CDocument CDocument::FromPlainText(std::u32string_view text, const CharFormat& f
     return doc;
 }
 
+bool CDocument::SameContent(const CDocument& other) const {
+    if (paragraphs_.size() != other.paragraphs_.size()) {
+        return false;
+    }
+    for (std::size_t i = 0; i < paragraphs_.size(); ++i) {
+        const Paragraph& a = paragraphs_[i];
+        const Paragraph& b = other.paragraphs_[i];
+        if (a.text != b.text || a.alignment != b.alignment || a.runs.size() != b.runs.size()) {
+            return false;
+        }
+        for (std::size_t k = 0; k < a.runs.size(); ++k) {
+            if (a.runs[k].length != b.runs[k].length ||
+                !(formats_[a.runs[k].format] == other.formats_[b.runs[k].format])) {
+                return false;
+            }
+        }
+    }
+    return true;
+}
+
 std::uint32_t CDocument::Intern(const CharFormat& format) {
     auto found = formatIds_.find(format);
     if (found != formatIds_.end()) {

@@ -62,6 +62,9 @@ public:
     static CDocument FromPlainText(std::u32string_view text, const CharFormat& format,
                                    Alignment alignment);
 
+    // Same paragraphs with the same text, alignment and formats (format ids may differ).
+    bool SameContent(const CDocument& other) const;
+
     std::uint32_t Intern(const CharFormat& format);
     const CharFormat& Format(std::uint32_t id) const { return formats_[id]; }
     std::size_t FormatCount() const { return formats_.size(); }

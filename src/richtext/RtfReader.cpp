@@ -1,5 +1,7 @@
 #include "richtext/RtfReader.h"
 
+#include "richtext/Charsets.h"
+
 #include "platform/Encoding.h"
 
 #include <algorithm>
@@ -44,40 +46,9 @@ struct State {
     Alignment alignment = Alignment::Left;
 };
 
-int CodePageOfCharset(int charset, int ansiCodePage) {
-    switch (charset) {
-    case 0:
-    case 2:
-        return 1252;
-    case 128:
-        return 932;
-    case 129:
-        return 949;
-    case 134:
-        return 936;
-    case 136:
-        return 950;
-    case 161:
-        return 1253;
-    case 162:
-        return 1254;
-    case 163:
-        return 1258;
-    case 177:
-        return 1255;
-    case 178:
-        return 1256;
-    case 186:
-        return 1257;
-    case 204:
-        return 1251;
-    case 222:
-        return 874;
-    case 238:
-        return 1250;
-    default:
-        return ansiCodePage;
-    }
+int CodePageOf(int charset, int ansiCodePage) {
+    const int codePage = CodePageOfCharset(charset);
+    return codePage != 0 ? codePage : ansiCodePage;
 }
 
 bool IsLetter(char c) {
@@ -542,7 +513,7 @@ private:
             if (fontPending_.codePage > 0) {
                 return fontPending_.codePage;
             }
-            return CodePageOfCharset(fontPending_.charset, ansiCodePage_);
+            return CodePageOf(fontPending_.charset, ansiCodePage_);
         }
         const auto found = fonts_.find(state_.font >= 0 ? state_.font : defaultFont_);
         if (found == fonts_.end()) {
@@ -551,7 +522,7 @@ private:
         if (found->second.codePage > 0) {
             return found->second.codePage;
         }
-        return CodePageOfCharset(found->second.charset, ansiCodePage_);
+        return CodePageOf(found->second.charset, ansiCodePage_);
     }
 
     // A run of plain bytes: ASCII goes straight through, other bytes through the code page.

@@ -1,52 +1,20 @@
 #include "richtext/RtfWriter.h"
 
+#include "richtext/Charsets.h"
+
 #include "platform/Encoding.h"
 
 #include <charconv>
 #include <map>
-#include <unordered_map>
 #include <optional>
 #include <tuple>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
 namespace richtext {
 
 namespace {
-
-int CodePageOfCharset(int charset) {
-    switch (charset) {
-    case 128:
-        return 932;
-    case 129:
-        return 949;
-    case 134:
-        return 936;
-    case 136:
-        return 950;
-    case 161:
-        return 1253;
-    case 162:
-        return 1254;
-    case 177:
-        return 1255;
-    case 178:
-        return 1256;
-    case 186:
-        return 1257;
-    case 204:
-        return 1251;
-    case 222:
-        return 874;
-    case 238:
-        return 1250;
-    case 0:
-    case 2:
-        return 1252;
-    default:
-        return 0; // the reader's document code page: no bytes of our own choosing
-    }
-}
 
 // Length of the code-page character that starts with `lead`.
 std::size_t CharBytes(int codePage, unsigned char lead) {

@@ -33,26 +33,8 @@ inline std::string AllText(const CDocument& doc) {
     return platform::Utf32ToUtf8(doc.Text());
 }
 
-// Two documents are equal when their paragraphs carry the same text, alignment and formats.
 inline bool SameContent(const CDocument& a, const CDocument& b) {
-    if (a.Paragraphs().size() != b.Paragraphs().size()) {
-        return false;
-    }
-    for (std::size_t i = 0; i < a.Paragraphs().size(); ++i) {
-        const Paragraph& pa = a.Paragraphs()[i];
-        const Paragraph& pb = b.Paragraphs()[i];
-        if (pa.text != pb.text || pa.alignment != pb.alignment ||
-            pa.runs.size() != pb.runs.size()) {
-            return false;
-        }
-        for (std::size_t k = 0; k < pa.runs.size(); ++k) {
-            if (pa.runs[k].length != pb.runs[k].length ||
-                !(a.Format(pa.runs[k].format) == b.Format(pb.runs[k].format))) {
-                return false;
-            }
-        }
-    }
-    return true;
+    return a.SameContent(b);
 }
 
 } // namespace richtext::testing
