@@ -178,7 +178,12 @@ void CTextEngine::TxDraw(gfx::Graphics& graphics, const gfx::RectF& bounds,
     cairo_clip_extents(cr, &x1, &y1, &x2, &y2);
     const double ox = bounds.x - scrollX_;
     const double oy = bounds.y - scrollY_;
-    const bool showSelection = !selection_.Empty() && (focused_ || !Has(TXTBIT_HIDESELECTION));
+    // The selection belongs to the screen: a printed page shows only the text.
+    const cairo_surface_type_t target = cairo_surface_get_type(cairo_get_target(cr));
+    const bool paper = target == CAIRO_SURFACE_TYPE_PDF || target == CAIRO_SURFACE_TYPE_PS ||
+                       target == CAIRO_SURFACE_TYPE_SVG;
+    const bool showSelection =
+        !paper && !selection_.Empty() && (focused_ || !Has(TXTBIT_HIDESELECTION));
     std::size_t paragraphStart = 0;
     std::size_t first = layout_.ParagraphAt(y1 - oy);
     paragraphStart = doc_.StartOf(first);
