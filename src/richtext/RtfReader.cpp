@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <glib.h>
 #include <map>
 #include <optional>
 #include <string>
@@ -141,7 +142,13 @@ bool IsSkippedDestination(std::string_view word) {
 class Reader {
 public:
     Reader(std::string_view in, const CharFormat& defaults)
-        : in_(in), defaults_(defaults), doc_(defaults) {}
+        : in_(in), defaults_(defaults), doc_(defaults) {
+        // Word processors write 7-bit RTF; a document typed in a UTF-8 editor carries its text
+        // as raw UTF-8, which no code page would read right.
+        const bool eightBit = std::any_of(
+            in.begin(), in.end(), [](char c) { return static_cast<unsigned char>(c) >= 0x80; });
+        rawUtf8_ = eightBit && g_utf8_validate_len(in.data(), in.size(), nullptr);
+    }
 
     CDocument Run() {
         std::size_t depth = 0;
@@ -537,11 +544,12 @@ private:
                 --skip_;
                 continue;
             }
-            AddByte(c);
+            AddByte(c, true);
         }
     }
 
-    void AddByte(char c) {
+    // `raw`: a byte of the file itself rather than an escape.
+    void AddByte(char c, bool raw = false) {
         if (state_.destination == Destination::ColorTable) {
             if (c == ';') {
                 colors_.push_back(colorPending_);
@@ -562,6 +570,11 @@ private:
             Emit(static_cast<char32_t>(c));
             return;
         }
+        const bool utf8 = raw && rawUtf8_;
+        if (!bytes_.empty() && utf8 != bytesUtf8_) {
+            FlushBytes();
+        }
+        bytesUtf8_ = utf8;
         bytes_ += c;
     }
 
@@ -571,6 +584,12 @@ private:
         }
         std::string bytes;
         bytes.swap(bytes_);
+        if (bytesUtf8_) {
+            for (char32_t cp : platform::Utf8ToUtf32(bytes)) {
+                Emit(cp);
+            }
+            return;
+        }
         std::optional<std::string> utf8 = platform::CodePageToUtf8(bytes, CurrentCodePage());
         if (!utf8) {
             utf8 = platform::CodePageToUtf8(bytes, 1252);
@@ -735,6 +754,8 @@ private:
     std::vector<ColorEntry> colors_;
     ColorEntry colorPending_;
     std::string bytes_;
+    bool bytesUtf8_ = false;
+    bool rawUtf8_ = false;
     std::u32string text_;
     std::uint32_t formatId_ = 0;
     bool formatDirty_ = true;

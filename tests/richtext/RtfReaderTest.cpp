@@ -88,6 +88,14 @@ TEST(RtfReader, CodePagesFollowTheFontCharset) {
               "中");
 }
 
+TEST(RtfReader, RawUtf8TextIsReadAsUtf8AndOtherRawBytesByTheCodePage) {
+    // Hand-written RTF saved by a UTF-8 editor, with escapes beside the raw text.
+    EXPECT_EQ(AllText(ReadRtf("{\\rtf1\\ansicpg936 教学{\\b 目标}\\'d6\\'d0 é}")), "教学目标中 é");
+    // Bytes that are not UTF-8 follow the document's code page as before.
+    EXPECT_EQ(AllText(ReadRtf("{\\rtf1\\ansicpg936 \xc4\xe3}")), "你");
+    EXPECT_EQ(AllText(ReadRtf("{\\rtf1 caf\xe9}")), "café");
+}
+
 TEST(RtfReader, SkipsPicturesObjectsAndIgnorableDestinations) {
     const CDocument doc =
         ReadRtf("{\\rtf1{\\stylesheet{\\s0 Normal;}}{\\info{\\title T}{\\author A}}"
