@@ -40,11 +40,7 @@ bool HasNoHeight(const Json& d) {
 
 CViewEdit::CViewEdit(Json description) : CViewElement(std::move(description)) {}
 
-CViewEdit::~CViewEdit() {
-    if (m_textHost && IsFocused(this)) {
-        SetFocusId(nullptr);
-    }
-}
+CViewEdit::~CViewEdit() = default;
 
 bool CViewEdit::ReadProperties() {
     const Json& d = m_description;
