@@ -2,6 +2,7 @@
 
 #include "view/ViewFactory.h"
 #include "view/controls/ViewButton.h"
+#include "view/controls/ViewEdit.h"
 #include "view/controls/ViewImage.h"
 #include "view/controls/ViewLabel.h"
 
@@ -11,6 +12,7 @@ void RegisterControls() {
     RegisterElementType<CViewLabel>("label");
     RegisterElementType<CViewButton>("button");
     RegisterElementType<CViewImage>("image");
+    RegisterElementType<CViewEdit>("edit");
 }
 
 } // namespace Plenvo
