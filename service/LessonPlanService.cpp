@@ -13,6 +13,7 @@
 #include <filesystem>
 #include <fstream>
 #include <regex>
+#include <thread>
 
 namespace PlenvoService {
 
@@ -52,7 +53,12 @@ enum class BodyRead { Ok, TooLarge, Broken };
 
 // Reads a whole (already decompressed) body, refusing more than `limit` bytes: the transport
 // bounds only the compressed size, so this is what stops a small deflate bomb.
-BodyRead ReadBody(const ContentReader& reader, size_t limit, std::string& body) {
+BodyRead ReadBody(const Request& req, const ContentReader& reader, size_t wireLimit, size_t limit,
+                  std::string& body) {
+    // A declared length over the limit is refused before a byte of it is read.
+    if (auto length = ParseInteger(req.get_header_value("Content-Length"), 0, INT64_MAX);
+        length && static_cast<uint64_t>(*length) > wireLimit)
+        return BodyRead::TooLarge;
     bool tooLarge = false;
     bool ok = reader([&](const char* data, size_t length) {
         if (body.size() + length > limit) {
@@ -186,6 +192,12 @@ bool LessonPlanService::Run() {
     return server_->listen_after_bind();
 }
 
+bool LessonPlanService::WaitUntilRunning() {
+    for (int i = 0; i < 5000 && !server_->is_running(); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    return server_->is_running();
+}
+
 void LessonPlanService::Stop() {
     server_->stop();
 }
@@ -284,9 +296,9 @@ void LessonPlanService::Routes() {
     });
 }
 
-void LessonPlanService::Login(const Request&, Response& res, const ContentReader& reader) {
+void LessonPlanService::Login(const Request& req, Response& res, const ContentReader& reader) {
     std::string body;
-    if (ReplyToBadBody(res, ReadBody(reader, 64 * 1024, body)))
+    if (ReplyToBadBody(res, ReadBody(req, reader, 64 * 1024, 64 * 1024, body)))
         return;
     auto form = ParseForm(body);
     if (!form)
@@ -470,7 +482,8 @@ void LessonPlanService::LineEvent(const Request& req, Response& res) {
 
 void LessonPlanService::Save(const Request& req, Response& res, const ContentReader& reader) {
     std::string body;
-    if (ReplyToBadBody(res, ReadBody(reader, options_.limits.maxSaveBytes, body)))
+    if (ReplyToBadBody(res, ReadBody(req, reader, options_.limits.maxBodyBytes,
+                                     options_.limits.maxSaveBytes, body)))
         return;
     auto teacher = Teacher(req);
     if (!teacher)
