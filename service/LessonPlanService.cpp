@@ -7,6 +7,10 @@
 
 #include <httplib.h>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+
 #include <chrono>
 #include <cstdio>
 #include <ctime>
@@ -163,6 +167,28 @@ std::string StringMember(const json& object, const char* key) {
     auto it = object.find(key);
     return it != object.end() && it->is_string() ? it->get<std::string>() : std::string();
 }
+// The HTTP library listens with a backlog of 5, so a burst of new connections (twenty
+// teachers signing in at once) overflows the queue and some connections are lost. Listening
+// again on the same socket raises the backlog; the socket is found by its port.
+void WidenBacklog(int port) {
+    for (int fd = 0; fd < 4096; ++fd) {
+        int listening = 0;
+        socklen_t size = sizeof listening;
+        if (getsockopt(fd, SOL_SOCKET, SO_ACCEPTCONN, &listening, &size) != 0 || !listening)
+            continue;
+        sockaddr_storage address{};
+        socklen_t length = sizeof address;
+        if (getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0)
+            continue;
+        int boundPort = -1;
+        if (address.ss_family == AF_INET)
+            boundPort = ntohs(reinterpret_cast<sockaddr_in*>(&address)->sin_port);
+        else if (address.ss_family == AF_INET6)
+            boundPort = ntohs(reinterpret_cast<sockaddr_in6*>(&address)->sin6_port);
+        if (boundPort == port)
+            ::listen(fd, SOMAXCONN);
+    }
+}
 } // namespace
 
 LessonPlanService::LessonPlanService(Store& store, ServiceOptions options)
@@ -183,9 +209,11 @@ LessonPlanService::~LessonPlanService() {
 }
 
 int LessonPlanService::Bind(const std::string& host, int port) {
-    if (port == 0)
-        return server_->bind_to_any_port(host);
-    return server_->bind_to_port(host, port) ? port : -1;
+    int bound = port == 0 ? server_->bind_to_any_port(host)
+                          : (server_->bind_to_port(host, port) ? port : -1);
+    if (bound > 0)
+        WidenBacklog(bound);
+    return bound;
 }
 
 bool LessonPlanService::Run() {

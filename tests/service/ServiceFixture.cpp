@@ -47,7 +47,7 @@ void ServiceTest::SetUp() {
     ASSERT_NE(mkdtemp(pattern.data()), nullptr);
     folder_ = pattern;
     options_.dataFolder = (folder_ / "data").string();
-    options_.threads = 8;
+    options_.threads = 32;
     options_.log = [this](const std::string& line) {
         std::lock_guard lock(logMutex_);
         log_.push_back(line);
