@@ -79,6 +79,7 @@ TEST_F(LineEventTest, LinesThatMayNotBeAddedOrRemovedAreRefused) {
     for (const std::string& query : std::vector<std::string>{
              // unknown line to follow, a name that is not a teaching line, a duplicate name
              "e=addline&name=template.teachproc.9.container&aftername=nosuchline",
+             "e=addline&name=template.teachproc.9.container&aftername=template.header.title",
              "e=addline&name=evil&aftername=template.teachproc.1.container",
              "e=addline&name=template.teachproc.1.container&aftername=template.teachproc.1."
              "container",
