@@ -1,0 +1,105 @@
+#include "view/LayeredRenderer.h"
+
+#include "gfx/Graphics.h"
+#include "platform/Messages.h"
+#include "view/ViewElement.h"
+
+#include <algorithm>
+
+namespace Plenvo {
+
+bool IsMouseMessage(platform::UINT message) {
+    return message >= platform::WM_MOUSEMOVE && message <= platform::WM_MOUSEHWHEEL;
+}
+
+void CLayeredRenderer::RegisterInLayer(std::int32_t layer,
+                                       const std::shared_ptr<CViewElement>& element) {
+    if (!element) {
+        return;
+    }
+    auto& list = m_layers[layer];
+    bool found = false;
+    std::erase_if(list, [&](const std::weak_ptr<CViewElement>& entry) {
+        const auto e = entry.lock();
+        found = found || e == element;
+        return !e;
+    });
+    if (!found) {
+        list.push_back(element);
+    }
+}
+
+void CLayeredRenderer::Unregister(std::int32_t layer, const CViewElement* element) {
+    const auto it = m_layers.find(layer);
+    if (it == m_layers.end()) {
+        return;
+    }
+    std::erase_if(it->second, [&](const std::weak_ptr<CViewElement>& entry) {
+        const auto e = entry.lock();
+        return !e || e.get() == element;
+    });
+}
+
+bool CLayeredRenderer::RouteMessage(platform::UINT message, platform::WPARAM wParam,
+                                    platform::LPARAM lParam, platform::LRESULT& result) {
+    if (IsMouseMessage(message)) {
+        if (const auto capture = m_capture.lock()) {
+            if (capture->HandleMessage(message, wParam, lParam, result)) {
+                return true;
+            }
+        }
+    }
+    // Handlers may register, unregister or release elements while the message travels; walk a
+    // snapshot and hold each element while it handles the message.
+    std::vector<std::weak_ptr<CViewElement>> order;
+    for (auto layer = m_layers.rbegin(); layer != m_layers.rend(); ++layer) {
+        order.insert(order.end(), layer->second.rbegin(), layer->second.rend());
+    }
+    for (const auto& entry : order) {
+        if (const auto element = entry.lock()) {
+            if (element->HandleMessage(message, wParam, lParam, result)) {
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
+void CLayeredRenderer::Render(gfx::Graphics& graphics, const gfx::RectF& clip) {
+    for (auto& [layer, list] : m_layers) {
+        std::erase_if(list, [](const std::weak_ptr<CViewElement>& e) { return e.expired(); });
+        const auto snapshot = list;
+        for (const auto& entry : snapshot) {
+            const auto element = entry.lock();
+            if (!element) {
+                continue;
+            }
+            if (element->GetOpacity() >= 1.0f) {
+                element->Paint(graphics, clip, layer);
+                continue;
+            }
+            // Translucent: paint into a group limited to the element and compose it at the
+            // element's opacity.
+            const int state = graphics.Save();
+            graphics.SetClip(element->GetRect(), gfx::CombineMode::Intersect);
+            graphics.BeginTranslucent();
+            element->Paint(graphics, clip, layer);
+            graphics.EndTranslucent(std::max(0.0f, element->GetOpacity()));
+            graphics.Restore(state);
+        }
+    }
+}
+
+std::shared_ptr<CViewElement> CLayeredRenderer::HitTestLayers(gfx::PointF pointMm) {
+    for (auto layer = m_layers.rbegin(); layer != m_layers.rend(); ++layer) {
+        for (const auto& entry : layer->second) {
+            const auto element = entry.lock();
+            if (element && element->GetRect().Contains(pointMm)) {
+                return element;
+            }
+        }
+    }
+    return nullptr;
+}
+
+} // namespace Plenvo

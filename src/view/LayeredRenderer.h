@@ -1,0 +1,54 @@
+#pragma once
+// Orders painting and input by layers. Elements register under their layer each time they are
+// laid out; painting goes from the lowest layer up and, within a layer, in registration order,
+// while input goes from the highest layer down and, within a layer, from the latest registration
+// back. The table holds no ownership: entries of released elements are dropped as they are met.
+#include "gfx/Geometry.h"
+#include "platform/Types.h"
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <vector>
+
+namespace gfx {
+class Graphics;
+}
+
+namespace Plenvo {
+
+class CViewElement;
+
+class CLayeredRenderer {
+public:
+    virtual ~CLayeredRenderer() = default;
+
+    void RegisterInLayer(std::int32_t layer, const std::shared_ptr<CViewElement>& element);
+    void Unregister(std::int32_t layer, const CViewElement* element);
+
+    // Offers the message to the capture element first (mouse messages), then to every live
+    // registered element, top layer first, until one handles it.
+    bool RouteMessage(platform::UINT message, platform::WPARAM wParam, platform::LPARAM lParam,
+                      platform::LRESULT& result);
+    // Paints every registered element in layer order; translucent ones through a group.
+    void Render(gfx::Graphics& graphics, const gfx::RectF& clip);
+
+    // The first element, top layer first and in registration order within a layer, whose
+    // rectangle contains the point (millimetres).
+    std::shared_ptr<CViewElement> HitTestLayers(gfx::PointF pointMm);
+
+    void SetCaptureElement(const std::shared_ptr<CViewElement>& element) { m_capture = element; }
+    void ClearCaptureElement() { m_capture.reset(); }
+    std::shared_ptr<CViewElement> GetCaptureElement() const { return m_capture.lock(); }
+
+    using LayerTable = std::map<std::int32_t, std::vector<std::weak_ptr<CViewElement>>>;
+    const LayerTable& GetLayers() const { return m_layers; }
+
+private:
+    LayerTable m_layers;
+    std::weak_ptr<CViewElement> m_capture;
+};
+
+bool IsMouseMessage(platform::UINT message);
+
+} // namespace Plenvo

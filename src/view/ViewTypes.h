@@ -1,0 +1,39 @@
+#pragma once
+// Pixel-world values exchanged between elements and their window, and the callables elements
+// hand to the root services.
+#include <functional>
+#include <memory>
+#include <string>
+
+namespace Plenvo {
+
+class CViewElement;
+
+// Client or screen pixels.
+struct Point {
+    int x = 0;
+    int y = 0;
+    bool operator==(const Point&) const = default;
+};
+
+// Device pixels, edges exclusive on the right and bottom as the platform's rectangles are.
+struct PixelRect {
+    int left = 0;
+    int top = 0;
+    int right = 0;
+    int bottom = 0;
+    bool operator==(const PixelRect&) const = default;
+};
+
+// The identity of an element (or of an item an element manages) in the window-wide hover,
+// focus and active slots: the address of the object itself.
+using ElementId = const void*;
+
+// Called with the element the handler is registered on and the dotted parameter; non-zero means
+// handled.
+using EventHandler =
+    std::function<int(const std::shared_ptr<CViewElement>& element, const std::string& parameter)>;
+using LeaveCallback = std::function<void()>;
+using KillFocusCallback = std::function<void()>;
+
+} // namespace Plenvo
