@@ -7,12 +7,17 @@
 
 #include <httplib.h>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+
 #include <chrono>
 #include <cstdio>
 #include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <regex>
+#include <thread>
 
 namespace PlenvoService {
 
@@ -52,7 +57,12 @@ enum class BodyRead { Ok, TooLarge, Broken };
 
 // Reads a whole (already decompressed) body, refusing more than `limit` bytes: the transport
 // bounds only the compressed size, so this is what stops a small deflate bomb.
-BodyRead ReadBody(const ContentReader& reader, size_t limit, std::string& body) {
+BodyRead ReadBody(const Request& req, const ContentReader& reader, size_t wireLimit, size_t limit,
+                  std::string& body) {
+    // A declared length over the limit is refused before a byte of it is read.
+    if (auto length = ParseInteger(req.get_header_value("Content-Length"), 0, INT64_MAX);
+        length && static_cast<uint64_t>(*length) > wireLimit)
+        return BodyRead::TooLarge;
     bool tooLarge = false;
     bool ok = reader([&](const char* data, size_t length) {
         if (body.size() + length > limit) {
@@ -157,6 +167,28 @@ std::string StringMember(const json& object, const char* key) {
     auto it = object.find(key);
     return it != object.end() && it->is_string() ? it->get<std::string>() : std::string();
 }
+// The HTTP library listens with a backlog of 5, so a burst of new connections (twenty
+// teachers signing in at once) overflows the queue and some connections are lost. Listening
+// again on the same socket raises the backlog; the socket is found by its port.
+void WidenBacklog(int port) {
+    for (int fd = 0; fd < 4096; ++fd) {
+        int listening = 0;
+        socklen_t size = sizeof listening;
+        if (getsockopt(fd, SOL_SOCKET, SO_ACCEPTCONN, &listening, &size) != 0 || !listening)
+            continue;
+        sockaddr_storage address{};
+        socklen_t length = sizeof address;
+        if (getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0)
+            continue;
+        int boundPort = -1;
+        if (address.ss_family == AF_INET)
+            boundPort = ntohs(reinterpret_cast<sockaddr_in*>(&address)->sin_port);
+        else if (address.ss_family == AF_INET6)
+            boundPort = ntohs(reinterpret_cast<sockaddr_in6*>(&address)->sin6_port);
+        if (boundPort == port)
+            ::listen(fd, SOMAXCONN);
+    }
+}
 } // namespace
 
 LessonPlanService::LessonPlanService(Store& store, ServiceOptions options)
@@ -177,13 +209,21 @@ LessonPlanService::~LessonPlanService() {
 }
 
 int LessonPlanService::Bind(const std::string& host, int port) {
-    if (port == 0)
-        return server_->bind_to_any_port(host);
-    return server_->bind_to_port(host, port) ? port : -1;
+    int bound = port == 0 ? server_->bind_to_any_port(host)
+                          : (server_->bind_to_port(host, port) ? port : -1);
+    if (bound > 0)
+        WidenBacklog(bound);
+    return bound;
 }
 
 bool LessonPlanService::Run() {
     return server_->listen_after_bind();
+}
+
+bool LessonPlanService::WaitUntilRunning() {
+    for (int i = 0; i < 5000 && !server_->is_running(); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    return server_->is_running();
 }
 
 void LessonPlanService::Stop() {
@@ -284,9 +324,9 @@ void LessonPlanService::Routes() {
     });
 }
 
-void LessonPlanService::Login(const Request&, Response& res, const ContentReader& reader) {
+void LessonPlanService::Login(const Request& req, Response& res, const ContentReader& reader) {
     std::string body;
-    if (ReplyToBadBody(res, ReadBody(reader, 64 * 1024, body)))
+    if (ReplyToBadBody(res, ReadBody(req, reader, 64 * 1024, 64 * 1024, body)))
         return;
     auto form = ParseForm(body);
     if (!form)
@@ -470,7 +510,8 @@ void LessonPlanService::LineEvent(const Request& req, Response& res) {
 
 void LessonPlanService::Save(const Request& req, Response& res, const ContentReader& reader) {
     std::string body;
-    if (ReplyToBadBody(res, ReadBody(reader, options_.limits.maxSaveBytes, body)))
+    if (ReplyToBadBody(res, ReadBody(req, reader, options_.limits.maxBodyBytes,
+                                     options_.limits.maxSaveBytes, body)))
         return;
     auto teacher = Teacher(req);
     if (!teacher)

@@ -48,6 +48,9 @@ public:
     int Bind(const std::string& host, int port);
     // Serves until Stop; returns false when the socket failed.
     bool Run();
+    // Waits (at most 5 s) until Run is accepting connections; a Stop that comes earlier would
+    // be lost.
+    bool WaitUntilRunning();
     void Stop();
 
     // The plan data that openlp and createlp answer with: the record members and the plan's

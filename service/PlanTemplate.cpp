@@ -117,7 +117,9 @@ bool PlanTemplate::InsertLineAfter(json& grid, const std::string& name,
     if (!grid.is_array() || !std::regex_match(name, lineName) || NameExists(grid, name))
         return false;
     json* after = FindTopLevel(grid, afterName);
-    if (!after)
+    // Only lines that offer the add-line icon are copied; copying a header line would give
+    // its cells a second set of the same names.
+    if (!after || !after->value("extendable", false))
         return false;
     const std::string stem = name.substr(0, name.size() - std::string(".container").size());
     // The same renaming the client applies to its own copy, so both agree on every cell name.

@@ -26,9 +26,9 @@ public:
     // A fresh copy of the template's lines for a new plan.
     static nlohmann::json NewGrid();
 
-    // A teaching-process line copied from the top-level line `afterName`, inserted after it and
-    // named `name` (which ends in ".container"), its cells renamed and emptied as the client
-    // does; false when the names do not fit or the line is unknown.
+    // A teaching-process line copied from the extendable top-level line `afterName`, inserted
+    // after it and named `name` (which ends in ".container"), its cells renamed and emptied as
+    // the client does; false when the names do not fit or the line is unknown or fixed.
     static bool InsertLineAfter(nlohmann::json& grid, const std::string& name,
                                 const std::string& afterName);
     // A sub-line added by Enter in an extendable cell, found by the cell's "extenddesc" name

@@ -125,7 +125,9 @@ std::string RtfToText(std::string_view rtf) {
         }
         if (next == '\'') {
             ++i;
-            if (i + 2 < n) {
+            if (i + 2 >= n)
+                break; // a truncated escape ends the document
+            {
                 std::string hex(rtf.substr(i + 1, 2));
                 i += 2;
                 if (skipAfterUnicode > 0) {

@@ -64,6 +64,7 @@ int main(int argc, char** argv) {
         std::signal(SIGTERM, OnSignal);
         std::signal(SIGPIPE, SIG_IGN);
         std::thread watcher([&service] {
+            service.WaitUntilRunning();
             while (!g_stopRequested)
                 std::this_thread::sleep_for(std::chrono::milliseconds(100));
             service.Stop();
