@@ -71,7 +71,7 @@ TEST(Factory, DeeplyNestedDescriptionsStopAtAFixedDepth) {
         next["elements"].push_back(std::move(d));
         d = std::move(next);
     }
-    auto root = CreateViewElement(d);
+    auto root = CreateViewElement(std::move(d));
     ASSERT_TRUE(root);
     int depth = 0;
     for (auto e = root; !e->GetChildren().empty(); e = e->GetChildren()[0]) {
@@ -252,4 +252,24 @@ TEST(LayoutRegistration, EveryLaidOutElementIsRegisteredUnderItsLayer) {
     // Laying out again does not register twice.
     root->LayoutAll(100, 100);
     EXPECT_EQ(root->GetLayers().at(1).size(), 1u);
+}
+
+TEST(Factory, ADescriptionNestedThousandsDeepIsCutBeforeItIsCopied) {
+    // Built and handed over without a copy, as a parsed template is; a copy would recurse.
+    auto deep = [] {
+        Json d = Json::object();
+        for (int i = 0; i < 100000; ++i) {
+            Json next = Json::object();
+            next["elements"] = Json::array();
+            next["elements"].push_back(std::move(d));
+            d = std::move(next);
+        }
+        return d;
+    };
+    auto root = CreateViewElement(deep());
+    ASSERT_TRUE(root);
+    EXPECT_FALSE(root->GetChildren().empty());
+    auto other = CreateViewElement(Json::object());
+    other->SetDescription(deep());
+    EXPECT_FALSE(other->GetChildren().empty());
 }
