@@ -23,9 +23,29 @@ function(plenvo_test name)
     return()
   endif()
   add_executable(${name} ${sources})
-  target_link_libraries(${name} PRIVATE ${ARG_DEPS} GTest::gtest GTest::gmock GTest::gtest_main)
+  target_link_libraries(${name} PRIVATE ${ARG_DEPS} plenvo_test_support GTest::gtest GTest::gmock
+    GTest::gtest_main)
   target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests)
   add_test(NAME ${name} COMMAND ${name})
   set_tests_properties(${name} PROPERTIES LABELS "${ARG_LABELS}" TIMEOUT 600
     WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR})
+endfunction()
+
+# One program per file matching the pattern in the calling folder. Each file names the libraries
+# it links in its first line as "// links: plenvo_view ..."; the targets made are returned in
+# the variable OUT.
+function(plenvo_program_per_file pattern OUT)
+  file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/${pattern})
+  set(made "")
+  foreach(src ${sources})
+    get_filename_component(name ${src} NAME_WE)
+    file(STRINGS ${src} links_line LIMIT_COUNT 1 REGEX "^// links:")
+    string(REPLACE "// links:" "" links "${links_line}")
+    separate_arguments(links)
+    add_executable(${name} ${src})
+    target_link_libraries(${name} PRIVATE ${links})
+    target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/src)
+    list(APPEND made ${name})
+  endforeach()
+  set(${OUT} ${made} PARENT_SCOPE)
 endfunction()

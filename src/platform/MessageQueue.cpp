@@ -54,12 +54,17 @@ std::shared_ptr<MessageQueue> MessageQueue::ForThread(std::thread::id id) {
 }
 
 bool MessageQueue::Post(const MSG& msg) {
+    bool wasEmpty = false;
     {
         std::lock_guard lock(mutex_);
+        wasEmpty = posted_.empty();
         posted_.push_back(msg);
         posted_.back().time = GetTickCount();
     }
-    Wake();
+    // A queue that already held messages has been woken for them and has not drained them yet.
+    if (wasEmpty) {
+        Wake();
+    }
     return true;
 }
 

@@ -1,0 +1,18 @@
+# Writes a C++ source holding the given JSON files as raw string literals.
+# Usage: cmake -DOUT=file.cpp -DFILES="a.json|b.json" -P EmbedTemplates.cmake
+string(REPLACE "|" ";" FILES "${FILES}")
+set(body "// Generated from service/templates/*.json; do not edit.\n#include \"EmbeddedTemplates.h\"\n\n")
+string(APPEND body "namespace PlenvoService {\n\nstd::string_view EmbeddedTemplate(std::string_view name) {\n")
+foreach(file ${FILES})
+  get_filename_component(stem ${file} NAME_WE)
+  file(READ ${file} content)
+  string(FIND "${content}" ")PLENVO_JSON\"" clash)
+  if(NOT clash EQUAL -1)
+    message(FATAL_ERROR "${file} contains the literal delimiter")
+  endif()
+  string(APPEND body "    if (name == \"${stem}\")\n        return R\"PLENVO_JSON(${content})PLENVO_JSON\";\n")
+endforeach()
+string(APPEND body "    return {};\n}\n\n} // namespace PlenvoService\n")
+file(WRITE ${OUT}.tmp "${body}")
+file(COPY_FILE ${OUT}.tmp ${OUT} ONLY_IF_DIFFERENT)
+file(REMOVE ${OUT}.tmp)

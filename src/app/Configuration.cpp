@@ -1,0 +1,46 @@
+#include "app/Configuration.h"
+
+#include "platform/Encoding.h"
+#include "platform/Profile.h"
+
+namespace Plenvo {
+
+namespace {
+
+constexpr std::size_t kBufferCharacters = 1000;
+
+// Cuts to the code points that fit a buffer of 1000 characters with its terminating zero.
+std::string CutToBuffer(const std::string& value) {
+    if (platform::CountCodePoints(value) < kBufferCharacters) {
+        return value;
+    }
+    std::u32string cps = platform::Utf8ToUtf32(value);
+    cps.resize(kBufferCharacters - 1);
+    return platform::Utf32ToUtf8(cps);
+}
+
+} // namespace
+
+CConfiguration::CConfiguration(std::string path) : path_(std::move(path)) {}
+
+std::string CConfiguration::ReadLoginValue(std::string_view key,
+                                           std::string_view defaultValue) const {
+    return CutToBuffer(platform::GetPrivateProfileString(kLoginSection, key, defaultValue, path_));
+}
+
+void CConfiguration::WriteLoginValues(std::string_view id, std::string_view name,
+                                      std::string_view password) const {
+    platform::WritePrivateProfileString(kLoginSection, kId, id, path_);
+    platform::WritePrivateProfileString(kLoginSection, kName, name, path_);
+    platform::WritePrivateProfileString(kLoginSection, kPassword, password, path_);
+}
+
+int CConfiguration::ReadDefaultValue(std::string_view key) const {
+    return platform::GetPrivateProfileInt(kDefaultsSection, key, 0, path_);
+}
+
+void CConfiguration::WriteDefaultValue(std::string_view key, int value) const {
+    platform::WritePrivateProfileString(kDefaultsSection, key, std::to_string(value), path_);
+}
+
+} // namespace Plenvo

@@ -1,0 +1,195 @@
+#include "app/MainThread.h"
+
+#include "gfx/Units.h"
+#include "net/ClientExit.h"
+#include "net/ServiceUrl.h"
+#include "net/Session.h"
+#include "net/Worker.h"
+#include "platform/Dialogs.h"
+#include "platform/Display.h"
+#include "platform/Messages.h"
+#include "platform/Messaging.h"
+#include "platform/Paths.h"
+#include "view/View.h"
+
+#include <algorithm>
+
+namespace Plenvo {
+
+namespace {
+
+CMainThread* current = nullptr;
+
+// String resource 104.
+constexpr const char* kStartupFailed = "程序启动错误!";
+
+} // namespace
+
+CMainThread* CMainThread::Current() {
+    return current;
+}
+
+std::string CMainThread::ChooseDataFolder(const std::string& executableFolder) {
+    const std::string beside = platform::JoinPath(executableFolder, "Dump");
+    if (platform::CreateDirectories(beside) && platform::IsWritableDirectory(beside)) {
+        return beside;
+    }
+    const std::string user = platform::JoinPath(platform::UserDataDirectory(), "Dump");
+    if (platform::CreateDirectories(user) && platform::IsWritableDirectory(user)) {
+        return user;
+    }
+    throw StartupError("cannot create the data folder " + beside + " or " + user);
+}
+
+CMainThread::CMainThread(Options options) : options_(std::move(options)) {
+    // 1. Platform services: GTK, with this thread's queue served by its main loop.
+    if (!options_.offscreenWindows) {
+        platform::InitializeUserInterface();
+    }
+    // 2. The resolution every millimetre conversion uses.
+    gfx::SetScreenDpi(platform::ReadDesktopResolution());
+    // 3. The data folder for saved plan versions.
+    const std::string exe = platform::ExecutablePath();
+    if (exe.empty()) {
+        throw StartupError("cannot read the executable's path");
+    }
+    dataFolder_ = ChooseDataFolder(platform::DirectoryOf(exe));
+    // 4. The HTTP worker thread.
+    try {
+        SimpleCurl::StartWorker();
+    } catch (const std::runtime_error& e) {
+        throw StartupError(e.what());
+    }
+    // 5. The exit event exists from construction (exitEvent_).
+    // 6. The session every request shares.
+    session_ = std::make_shared<SimpleCurl::CSession>();
+    // 7. cfg.ini lies in the current directory, which need not be the executable's folder.
+    configPath_ = platform::FullPath("cfg.ini");
+    serviceBase_ = ReadServiceUrl(configPath_, options_.serviceUrl);
+    // 8. The crash filter is installed here.
+}
+
+CMainThread::~CMainThread() {
+    if (hwnd_ && platform::IsWindow(hwnd_)) {
+        platform::DestroyWindow(hwnd_);
+    }
+    if (current == this) {
+        current = nullptr;
+    }
+}
+
+bool CMainThread::CreateMessageWindow() {
+    hwnd_ = platform::CreateMessageWindow(
+        [this](platform::HWND h, platform::UINT m, platform::WPARAM w, platform::LPARAM l) {
+            return WindowProc(h, m, w, l);
+        });
+    return hwnd_ != 0;
+}
+
+int CMainThread::Run() {
+    platform::MSG msg;
+    while (platform::GetMessage(msg)) {
+        platform::DispatchMessage(msg);
+    }
+    return static_cast<int>(msg.wParam);
+}
+
+void CMainThread::Close() {
+    if (hwnd_) {
+        platform::DestroyWindow(hwnd_);
+    }
+}
+
+platform::LRESULT CMainThread::WindowProc(platform::HWND hwnd, platform::UINT message,
+                                          platform::WPARAM, platform::LPARAM) {
+    switch (message) {
+    case platform::WM_CREATE:
+        hwnd_ = hwnd;
+        return OnCreate();
+    case platform::WM_DESTROY:
+        OnDestroy();
+        return 0;
+    default:
+        return 0;
+    }
+}
+
+std::shared_ptr<CView> CMainThread::OpenView(const std::string& pageName) {
+    auto view = std::make_shared<CView>(
+        pageName, ViewServices{session_, serviceBase_, options_.offscreenWindows});
+    if (!view->Create()) {
+        return nullptr;
+    }
+    view->AddCloseCallback(
+        [this](CView* closed, std::uint64_t stamp) { OnViewClosed(closed, stamp); });
+    return view;
+}
+
+platform::LRESULT CMainThread::OnCreate() {
+    current = this;
+    auto main = OpenView("main");
+    if (!main) {
+        platform::MessageBox(hwnd_, kStartupFailed, "", platform::MB_ICONINFORMATION);
+        return -1;
+    }
+    views_.push_back(main);
+    return 0;
+}
+
+void CMainThread::OpenSuggestionWindow(int planId) {
+    for (auto it = views_.begin(); it != views_.end();) {
+        if ((*it)->PageName() == "suggestion") {
+            auto view = *it;
+            it = views_.erase(it);
+            view->Destroy();
+        } else {
+            ++it;
+        }
+    }
+    auto view = OpenView("suggestion");
+    if (!view) {
+        return;
+    }
+    view->AddReadyCallback([planId](CView* ready) {
+        if (GetViewHooks().startSuggestions) {
+            GetViewHooks().startSuggestions(*ready, planId);
+        }
+    });
+    views_.push_back(view);
+}
+
+void CMainThread::OnViewClosed(CView* view, std::uint64_t stamp) {
+    const auto it = std::find_if(views_.begin(), views_.end(), [&](const auto& entry) {
+        return entry.get() == view && entry->Stamp() == stamp;
+    });
+    if (it == views_.end()) {
+        return;
+    }
+    const bool wasMain = (*it)->PageName() == "main";
+    views_.erase(it);
+    if (wasMain) {
+        const auto remaining = views_;
+        for (const auto& other : remaining) {
+            other->Destroy();
+        }
+        Close();
+    }
+}
+
+void CMainThread::OnDestroy() {
+    // 1. Tell the service the client ends; reply and failure do not matter.
+    NotifyClientExit(CServiceEndpoints(serviceBase_), session_);
+    // 2. Stop the HTTP worker.
+    if (SimpleCurl::WorkerRunning()) {
+        SimpleCurl::StopWorker(kWorkerStopWaitMs);
+    }
+    // 3. Signal the exit event; the upload thread is waited for here.
+    exitEvent_.Set();
+    // 4. End the message loop.
+    platform::PostQuitMessage(0);
+    // 5. No current application object any more.
+    current = nullptr;
+    hwnd_ = 0;
+}
+
+} // namespace Plenvo

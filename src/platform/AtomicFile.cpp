@@ -1,0 +1,79 @@
+#include "platform/AtomicFile.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+namespace platform {
+
+namespace {
+
+bool WriteAll(int fd, std::string_view bytes) {
+    while (!bytes.empty()) {
+        ssize_t n = ::write(fd, bytes.data(), bytes.size());
+        if (n < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return false;
+        }
+        bytes.remove_prefix(static_cast<std::size_t>(n));
+    }
+    return true;
+}
+
+} // namespace
+
+bool WriteFileAtomically(const std::string& path, std::string_view bytes) {
+    std::vector<char> temp(path.begin(), path.end());
+    const std::string suffix = ".tmp-XXXXXX";
+    temp.insert(temp.end(), suffix.begin(), suffix.end());
+    temp.push_back('\0');
+    int fd = ::mkstemp(temp.data());
+    if (fd < 0) {
+        return false;
+    }
+    struct stat old {};
+    if (::stat(path.c_str(), &old) == 0) {
+        ::fchmod(fd, old.st_mode & 07777);
+    } else {
+        ::fchmod(fd, 0644);
+    }
+    bool ok = WriteAll(fd, bytes) && ::fsync(fd) == 0;
+    ok = (::close(fd) == 0) && ok;
+    if (ok && ::rename(temp.data(), path.c_str()) == 0) {
+        return true;
+    }
+    ::unlink(temp.data());
+    return false;
+}
+
+bool ReadWholeFile(const std::string& path, std::string& bytes) {
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        return false;
+    }
+    bytes.clear();
+    char buffer[65536];
+    for (;;) {
+        ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n < 0) {
+            ::close(fd);
+            return false;
+        }
+        if (n == 0) {
+            break;
+        }
+        bytes.append(buffer, static_cast<std::size_t>(n));
+    }
+    ::close(fd);
+    return true;
+}
+
+} // namespace platform

@@ -1,0 +1,477 @@
+#include "platform/GtkNativeWindow.h"
+
+#include "platform/Display.h"
+#include "platform/Encoding.h"
+#include "platform/Keyboard.h"
+#include "platform/Messages.h"
+#include "platform/Messaging.h"
+#include "platform/OffscreenWindow.h"
+
+#include <cmath>
+#include <gtk/gtk.h>
+
+namespace platform {
+
+namespace {
+
+WPARAM KeyStateOf(guint state) {
+    WPARAM w = 0;
+    if (state & GDK_BUTTON1_MASK) {
+        w |= MK_LBUTTON;
+    }
+    if (state & GDK_BUTTON3_MASK) {
+        w |= MK_RBUTTON;
+    }
+    if (state & GDK_SHIFT_MASK) {
+        w |= MK_SHIFT;
+    }
+    if (state & GDK_CONTROL_MASK) {
+        w |= MK_CONTROL;
+    }
+    return w;
+}
+
+void NoteModifiers(guint state) {
+    SetModifierState(state & GDK_SHIFT_MASK, state & GDK_CONTROL_MASK, state & GDK_MOD1_MASK);
+}
+
+LPARAM PointParam(double x, double y) {
+    return MakeLParam(static_cast<int>(std::floor(x)), static_cast<int>(std::floor(y)));
+}
+
+// GDK key values to the virtual keys the element tree expects.
+WPARAM VirtualKey(guint keyval) {
+    switch (keyval) {
+    case GDK_KEY_BackSpace:
+        return VK_BACK;
+    case GDK_KEY_Tab:
+    case GDK_KEY_ISO_Left_Tab:
+        return VK_TAB;
+    case GDK_KEY_Return:
+    case GDK_KEY_KP_Enter:
+        return VK_RETURN;
+    case GDK_KEY_Shift_L:
+    case GDK_KEY_Shift_R:
+        return VK_SHIFT;
+    case GDK_KEY_Control_L:
+    case GDK_KEY_Control_R:
+        return VK_CONTROL;
+    case GDK_KEY_Alt_L:
+    case GDK_KEY_Alt_R:
+        return VK_MENU;
+    case GDK_KEY_Escape:
+        return VK_ESCAPE;
+    case GDK_KEY_space:
+        return VK_SPACE;
+    case GDK_KEY_Page_Up:
+        return VK_PRIOR;
+    case GDK_KEY_Page_Down:
+        return VK_NEXT;
+    case GDK_KEY_End:
+    case GDK_KEY_KP_End:
+        return VK_END;
+    case GDK_KEY_Home:
+    case GDK_KEY_KP_Home:
+        return VK_HOME;
+    case GDK_KEY_Left:
+    case GDK_KEY_KP_Left:
+        return VK_LEFT;
+    case GDK_KEY_Up:
+    case GDK_KEY_KP_Up:
+        return VK_UP;
+    case GDK_KEY_Right:
+    case GDK_KEY_KP_Right:
+        return VK_RIGHT;
+    case GDK_KEY_Down:
+    case GDK_KEY_KP_Down:
+        return VK_DOWN;
+    case GDK_KEY_Insert:
+        return VK_INSERT;
+    case GDK_KEY_Delete:
+    case GDK_KEY_KP_Delete:
+        return VK_DELETE;
+    default:
+        break;
+    }
+    if (keyval >= GDK_KEY_F1 && keyval <= GDK_KEY_F12) {
+        return VK_F1 + (keyval - GDK_KEY_F1);
+    }
+    const guint32 ch = gdk_keyval_to_unicode(gdk_keyval_to_upper(keyval));
+    if ((ch >= 'A' && ch <= 'Z') || (ch >= '0' && ch <= '9')) {
+        return ch;
+    }
+    return 0;
+}
+
+GtkNativeWindow* Self(gpointer data) {
+    return static_cast<GtkNativeWindow*>(data);
+}
+
+} // namespace
+
+std::unique_ptr<NativeWindow> NativeWindow::Create(WindowParams params) {
+    if (!UserInterfaceAvailable()) {
+        return CreateOffscreen(std::move(params));
+    }
+    auto window = std::make_unique<GtkNativeWindow>(std::move(params));
+    if (!window->Register()) {
+        return nullptr;
+    }
+    return window;
+}
+
+std::unique_ptr<NativeWindow> NativeWindow::CreateOffscreen(WindowParams params) {
+    auto window = std::make_unique<OffscreenWindow>(std::move(params));
+    if (!window->Register()) {
+        return nullptr;
+    }
+    return window;
+}
+
+GtkNativeWindow::GtkNativeWindow(WindowParams params)
+    : params_(std::move(params)), size_{params_.frame.width, params_.frame.height} {}
+
+GtkNativeWindow::~GtkNativeWindow() {
+    if (Exists()) {
+        DestroyWindow(hwnd_);
+    }
+    TearDown();
+}
+
+bool GtkNativeWindow::Register() {
+    // The procedure sees WM_NCDESTROY last, whoever destroys the handle; the GTK window goes then.
+    hwnd_ = RegisterWindow([this](HWND h, UINT m, WPARAM w, LPARAM l) -> LRESULT {
+        LRESULT r = params_.proc ? params_.proc(h, m, w, l) : 0;
+        if (m == WM_NCDESTROY) {
+            TearDown();
+        }
+        return r;
+    });
+    Build();
+    if (Send(WM_CREATE, 0, 0) == -1) {
+        DestroyWindow(hwnd_);
+        return false;
+    }
+    if (params_.visible) {
+        gtk_widget_show_all(window_);
+    }
+    return true;
+}
+
+void GtkNativeWindow::Build() {
+    window_ = gtk_window_new(GTK_WINDOW_TOPLEVEL);
+    g_object_ref_sink(window_);
+    gtk_window_set_title(GTK_WINDOW(window_), params_.title.c_str());
+    gtk_window_set_default_size(GTK_WINDOW(window_), params_.frame.width, params_.frame.height);
+    gtk_window_move(GTK_WINDOW(window_), params_.frame.x, params_.frame.y);
+    area_ = gtk_drawing_area_new();
+    gtk_widget_set_can_focus(area_, TRUE);
+    gtk_widget_add_events(area_, GDK_BUTTON_PRESS_MASK | GDK_BUTTON_RELEASE_MASK |
+                                     GDK_POINTER_MOTION_MASK | GDK_LEAVE_NOTIFY_MASK |
+                                     GDK_SCROLL_MASK | GDK_SMOOTH_SCROLL_MASK | GDK_KEY_PRESS_MASK |
+                                     GDK_KEY_RELEASE_MASK | GDK_FOCUS_CHANGE_MASK);
+    gtk_container_add(GTK_CONTAINER(window_), area_);
+    im_ = gtk_im_multicontext_new();
+
+    g_signal_connect(area_, "draw", G_CALLBACK(+[](GtkWidget*, cairo_t* cr, gpointer data) {
+                         GtkNativeWindow* self = Self(data);
+                         GdkRectangle clip;
+                         if (self->params_.paint && gdk_cairo_get_clip_rectangle(cr, &clip)) {
+                             self->params_.paint(cr, {clip.x, clip.y, clip.width, clip.height});
+                         }
+                         return TRUE;
+                     }),
+                     this);
+    const auto event = G_CALLBACK(+[](GtkWidget*, GdkEvent* e, gpointer data) -> gboolean {
+        GtkNativeWindow* self = Self(data);
+        switch (e->type) {
+        case GDK_BUTTON_PRESS:
+        case GDK_2BUTTON_PRESS:
+        case GDK_BUTTON_RELEASE:
+            return self->OnButton(e);
+        case GDK_MOTION_NOTIFY:
+            return self->OnMotion(e);
+        case GDK_LEAVE_NOTIFY:
+            return self->OnLeave(e);
+        case GDK_SCROLL:
+            return self->OnScroll(e);
+        case GDK_KEY_PRESS:
+        case GDK_KEY_RELEASE:
+            return self->OnKey(e);
+        case GDK_FOCUS_CHANGE:
+            return self->OnFocus(e->focus_change.in);
+        default:
+            return FALSE;
+        }
+    });
+    for (const char* signal : {"button-press-event", "button-release-event", "motion-notify-event",
+                               "leave-notify-event", "scroll-event", "key-press-event",
+                               "key-release-event", "focus-in-event", "focus-out-event"}) {
+        g_signal_connect(area_, signal, event, this);
+    }
+    g_signal_connect(area_, "size-allocate",
+                     G_CALLBACK(+[](GtkWidget*, GdkRectangle* a, gpointer data) {
+                         Self(data)->OnSize(a->width, a->height);
+                     }),
+                     this);
+    g_signal_connect(window_, "delete-event",
+                     G_CALLBACK(+[](GtkWidget*, GdkEvent*, gpointer data) -> gboolean {
+                         // The window procedure decides; it destroys the window when it agrees.
+                         Self(data)->Send(WM_CLOSE, 0, 0);
+                         return TRUE;
+                     }),
+                     this);
+    g_signal_connect(im_, "commit", G_CALLBACK(+[](GtkIMContext*, gchar* text, gpointer data) {
+                         Self(data)->OnCommit(text);
+                     }),
+                     this);
+    g_signal_connect(im_, "preedit-start", G_CALLBACK(+[](GtkIMContext*, gpointer data) {
+                         Self(data)->Send(WM_IME_STARTCOMPOSITION, 0, 0);
+                     }),
+                     this);
+    g_signal_connect(im_, "preedit-changed", G_CALLBACK(+[](GtkIMContext*, gpointer data) {
+                         Self(data)->Send(WM_IME_COMPOSITION, 0, 0);
+                     }),
+                     this);
+    g_signal_connect(im_, "preedit-end", G_CALLBACK(+[](GtkIMContext*, gpointer data) {
+                         Self(data)->Send(WM_IME_ENDCOMPOSITION, 0, 0);
+                     }),
+                     this);
+    gtk_widget_realize(area_);
+    gtk_im_context_set_client_window(im_, gtk_widget_get_window(area_));
+}
+
+void GtkNativeWindow::TearDown() {
+    if (im_) {
+        gtk_im_context_set_client_window(im_, nullptr);
+        g_object_unref(im_);
+        im_ = nullptr;
+    }
+    if (window_) {
+        g_signal_handlers_disconnect_by_data(window_, this);
+        g_signal_handlers_disconnect_by_data(area_, this);
+        gtk_widget_destroy(window_);
+        g_object_unref(window_);
+        window_ = nullptr;
+        area_ = nullptr;
+    }
+}
+
+LRESULT GtkNativeWindow::Send(UINT message, WPARAM w, LPARAM l) {
+    return SendMessage(hwnd_, message, w, l);
+}
+
+bool GtkNativeWindow::Exists() const {
+    return IsWindow(hwnd_) && window_ != nullptr;
+}
+
+RectI GtkNativeWindow::Frame() const {
+    int x = params_.frame.x, y = params_.frame.y;
+    if (window_) {
+        gtk_window_get_position(GTK_WINDOW(window_), &x, &y);
+    }
+    return {x, y, size_.width, size_.height};
+}
+
+void GtkNativeWindow::Invalidate(const RectI& rect) {
+    if (area_ && !rect.Empty()) {
+        gtk_widget_queue_draw_area(area_, rect.x, rect.y, rect.width, rect.height);
+    }
+}
+
+void GtkNativeWindow::SetCapture(bool on) {
+    // GTK grabs the pointer implicitly while a button is held; the flag keeps leave events of a
+    // drag outside the window from reaching the tree as a leave.
+    capture_ = on;
+}
+
+void GtkNativeWindow::Focus() {
+    if (window_) {
+        gtk_window_present(GTK_WINDOW(window_));
+        gtk_widget_grab_focus(area_);
+    }
+}
+
+bool GtkNativeWindow::HasFocus() const {
+    return area_ && gtk_widget_has_focus(area_);
+}
+
+void GtkNativeWindow::SetCursor(Cursor cursor) {
+    if (!area_ || cursor == cursor_) {
+        return;
+    }
+    cursor_ = cursor;
+    const char* name = cursor == Cursor::Hand    ? "pointer"
+                       : cursor == Cursor::IBeam ? "text"
+                                                 : "default";
+    GdkWindow* gdkWindow = gtk_widget_get_window(area_);
+    GdkCursor* c = gdk_cursor_new_from_name(gdk_window_get_display(gdkWindow), name);
+    gdk_window_set_cursor(gdkWindow, c);
+    if (c) {
+        g_object_unref(c);
+    }
+}
+
+void GtkNativeWindow::SetTooltip(const std::optional<std::string>& text) {
+    if (area_) {
+        gtk_widget_set_tooltip_text(area_, text ? text->c_str() : nullptr);
+    }
+}
+
+void GtkNativeWindow::SetImeCursorArea(const RectI& rect) {
+    if (im_) {
+        GdkRectangle area{rect.x, rect.y, rect.width, rect.height};
+        gtk_im_context_set_cursor_location(im_, &area);
+    }
+}
+
+PointI GtkNativeWindow::ScreenToClient(PointI screen) const {
+    int ox = 0, oy = 0;
+    if (area_ && gtk_widget_get_window(area_)) {
+        gdk_window_get_origin(gtk_widget_get_window(area_), &ox, &oy);
+    }
+    return {screen.x - ox, screen.y - oy};
+}
+
+void GtkNativeWindow::Destroy() {
+    DestroyWindow(hwnd_);
+}
+
+bool GtkNativeWindow::OnButton(GdkEvent* e) {
+    const GdkEventButton& b = e->button;
+    NoteModifiers(b.state);
+    if (b.type == GDK_BUTTON_PRESS) {
+        gtk_widget_grab_focus(area_);
+    }
+    UINT message = 0;
+    if (b.button == 1) {
+        message = b.type == GDK_BUTTON_RELEASE  ? WM_LBUTTONUP
+                  : b.type == GDK_2BUTTON_PRESS ? WM_LBUTTONDBLCLK
+                                                : WM_LBUTTONDOWN;
+    } else if (b.button == 3) {
+        message = b.type == GDK_BUTTON_RELEASE  ? WM_RBUTTONUP
+                  : b.type == GDK_2BUTTON_PRESS ? WM_RBUTTONDBLCLK
+                                                : WM_RBUTTONDOWN;
+    } else if (b.button == 2 && b.type != GDK_2BUTTON_PRESS) {
+        message = b.type == GDK_BUTTON_RELEASE ? WM_MBUTTONUP : WM_MBUTTONDOWN;
+    }
+    if (message) {
+        Send(message, KeyStateOf(b.state), PointParam(b.x, b.y));
+    }
+    return true;
+}
+
+bool GtkNativeWindow::OnMotion(GdkEvent* e) {
+    const GdkEventMotion& m = e->motion;
+    NoteModifiers(m.state);
+    Send(WM_MOUSEMOVE, KeyStateOf(m.state), PointParam(m.x, m.y));
+    return true;
+}
+
+bool GtkNativeWindow::OnLeave(GdkEvent* e) {
+    if (e->crossing.mode != GDK_CROSSING_NORMAL || capture_ ||
+        (e->crossing.state & (GDK_BUTTON1_MASK | GDK_BUTTON3_MASK))) {
+        return false;
+    }
+    Send(WM_MOUSELEAVE, 0, 0);
+    return true;
+}
+
+bool GtkNativeWindow::OnScroll(GdkEvent* e) {
+    const GdkEventScroll& s = e->scroll;
+    NoteModifiers(s.state);
+    double dx = 0, dy = 0;
+    switch (s.direction) {
+    case GDK_SCROLL_UP:
+        dy = -1;
+        break;
+    case GDK_SCROLL_DOWN:
+        dy = 1;
+        break;
+    case GDK_SCROLL_LEFT:
+        dx = -1;
+        break;
+    case GDK_SCROLL_RIGHT:
+        dx = 1;
+        break;
+    case GDK_SCROLL_SMOOTH:
+        gdk_event_get_scroll_deltas(e, &dx, &dy);
+        break;
+    }
+    const LPARAM screen = PointParam(s.x_root, s.y_root);
+    const auto wheel = [&](UINT message, double steps, int sign) {
+        const int delta = static_cast<int>(std::lround(steps * WHEEL_DELTA)) * sign;
+        if (delta != 0) {
+            Send(message, (static_cast<WPARAM>(delta & 0xFFFF) << 16) | KeyStateOf(s.state),
+                 screen);
+        }
+    };
+    // Rolling away from the user scrolls up and is a positive delta.
+    wheel(WM_MOUSEWHEEL, dy, -1);
+    wheel(WM_MOUSEHWHEEL, dx, 1);
+    return true;
+}
+
+bool GtkNativeWindow::OnKey(GdkEvent* e) {
+    const GdkEventKey& k = e->key;
+    NoteModifiers(k.state);
+    const bool press = k.type == GDK_KEY_PRESS;
+    const bool control = k.state & (GDK_CONTROL_MASK | GDK_MOD1_MASK);
+    if (!control && gtk_im_context_filter_keypress(im_, &e->key)) {
+        return true;
+    }
+    const WPARAM vk = VirtualKey(k.keyval);
+    if (vk == VK_SHIFT || vk == VK_CONTROL || vk == VK_MENU) {
+        // The modifier's own event reports the state before it; correct it for this key.
+        SetModifierState(vk == VK_SHIFT ? press : IsKeyDown(VK_SHIFT),
+                         vk == VK_CONTROL ? press : IsKeyDown(VK_CONTROL),
+                         vk == VK_MENU ? press : IsKeyDown(VK_MENU));
+    }
+    if (vk) {
+        Send(press ? WM_KEYDOWN : WM_KEYUP, vk, 1);
+    }
+    if (press && !control) {
+        // Keys that translate to characters without an input method, as TranslateMessage does.
+        guint32 ch = 0;
+        if (vk == VK_BACK || vk == VK_TAB || vk == VK_RETURN || vk == VK_ESCAPE) {
+            ch = static_cast<guint32>(vk);
+        } else {
+            ch = gdk_keyval_to_unicode(k.keyval);
+        }
+        if (ch >= 0x20 || ch == VK_BACK || ch == VK_TAB || ch == VK_RETURN || ch == VK_ESCAPE) {
+            std::string utf8;
+            AppendUtf8(utf8, ch);
+            for (char16_t unit : Utf8ToUtf16(utf8)) {
+                Send(WM_CHAR, unit, 1);
+            }
+        }
+    }
+    return true;
+}
+
+bool GtkNativeWindow::OnFocus(bool in) {
+    if (in) {
+        gtk_im_context_focus_in(im_);
+        Send(WM_SETFOCUS, 0, 0);
+    } else {
+        gtk_im_context_focus_out(im_);
+        Send(WM_KILLFOCUS, 0, 0);
+    }
+    return false;
+}
+
+void GtkNativeWindow::OnSize(int width, int height) {
+    if (width == size_.width && height == size_.height) {
+        return;
+    }
+    size_ = {width, height};
+    Send(WM_SIZE, 0, MakeLParam(width, height));
+}
+
+void GtkNativeWindow::OnCommit(const char* text) {
+    for (char16_t unit : Utf8ToUtf16(text)) {
+        Send(WM_CHAR, unit, 1);
+    }
+}
+
+} // namespace platform

@@ -1,0 +1,59 @@
+#pragma once
+// The on-screen window backend: a GTK top-level window whose drawing area is painted by the
+// program. GDK events become messages delivered synchronously to the window procedure.
+#include "platform/NativeWindow.h"
+
+struct _GtkWidget;
+struct _GtkIMContext;
+union _GdkEvent;
+
+namespace platform {
+
+class GtkNativeWindow : public NativeWindow {
+public:
+    // Use NativeWindow::Create, which sends WM_CREATE before the window is shown.
+    explicit GtkNativeWindow(WindowParams params);
+    ~GtkNativeWindow() override;
+
+    HWND Handle() const override { return hwnd_; }
+    bool Exists() const override;
+    SizeI ClientSize() const override { return size_; }
+    RectI Frame() const override;
+    void Invalidate(const RectI& rect) override;
+    void SetCapture(bool on) override;
+    bool HasCapture() const override { return capture_; }
+    void Focus() override;
+    bool HasFocus() const override;
+    void SetCursor(Cursor cursor) override;
+    void SetTooltip(const std::optional<std::string>& text) override;
+    void SetImeCursorArea(const RectI& rect) override;
+    PointI ScreenToClient(PointI screen) const override;
+    void Destroy() override;
+
+    bool Register();
+
+private:
+    void Build();
+    void TearDown();
+    LRESULT Send(UINT message, WPARAM w, LPARAM l);
+    // GDK event handlers; each returns whether the event was consumed.
+    bool OnButton(_GdkEvent* event);
+    bool OnMotion(_GdkEvent* event);
+    bool OnLeave(_GdkEvent* event);
+    bool OnScroll(_GdkEvent* event);
+    bool OnKey(_GdkEvent* event);
+    bool OnFocus(bool in);
+    void OnSize(int width, int height);
+    void OnCommit(const char* text);
+
+    WindowParams params_;
+    HWND hwnd_ = 0;
+    _GtkWidget* window_ = nullptr;
+    _GtkWidget* area_ = nullptr;
+    _GtkIMContext* im_ = nullptr;
+    SizeI size_;
+    bool capture_ = false;
+    Cursor cursor_ = Cursor::Arrow;
+};
+
+} // namespace platform

@@ -1,0 +1,781 @@
+#include "richtext/RtfReader.h"
+
+#include "richtext/Charsets.h"
+
+#include "platform/Encoding.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <glib.h>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace richtext {
+
+namespace {
+
+// Nesting beyond this is read with the state of the deepest group, so that a flood of braces
+// costs neither stack nor memory.
+constexpr std::size_t kMaxDepth = 256;
+constexpr int kMaxSkip = 255;
+
+enum class Destination { Text, FontTable, ColorTable };
+
+struct FontEntry {
+    std::string name; // UTF-8
+    int charset = -1;
+    int codePage = 0;
+};
+
+struct ColorEntry {
+    bool automatic = true;
+    std::uint32_t rgb = 0;
+};
+
+struct State {
+    Destination destination = Destination::Text;
+    int font = -1;
+    int halfPoints = 0; // 0: the defaults' size
+    bool bold = false;
+    bool italic = false;
+    bool underline = false;
+    bool strikeout = false;
+    int color = -1;    // index into the colour table, -1 automatic
+    int skipCount = 1; // \ucN
+    Alignment alignment = Alignment::Left;
+};
+
+int CodePageOf(int charset, int ansiCodePage) {
+    const int codePage = CodePageOfCharset(charset);
+    return codePage != 0 ? codePage : ansiCodePage;
+}
+
+bool IsLetter(char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
+
+int HexValue(char c) {
+    if (c >= '0' && c <= '9') {
+        return c - '0';
+    }
+    if (c >= 'a' && c <= 'f') {
+        return c - 'a' + 10;
+    }
+    if (c >= 'A' && c <= 'F') {
+        return c - 'A' + 10;
+    }
+    return -1;
+}
+
+// Destinations whose groups hold no text of the document.
+bool IsSkippedDestination(std::string_view word) {
+    static const std::string_view kSkipped[] = {"annotation",
+                                                "atnauthor",
+                                                "atnid",
+                                                "author",
+                                                "bkmkend",
+                                                "bkmkstart",
+                                                "buptim",
+                                                "colorschememapping",
+                                                "comment",
+                                                "company",
+                                                "creatim",
+                                                "datastore",
+                                                "docvar",
+                                                "doccomm",
+                                                "falt",
+                                                "field_inst",
+                                                "filetbl",
+                                                "fldinst",
+                                                "footer",
+                                                "footerf",
+                                                "footerl",
+                                                "footerr",
+                                                "footnote",
+                                                "ftncn",
+                                                "ftnsep",
+                                                "ftnsepc",
+                                                "generator",
+                                                "header",
+                                                "headerf",
+                                                "headerl",
+                                                "headerr",
+                                                "info",
+                                                "keywords",
+                                                "latentstyles",
+                                                "listoverridetable",
+                                                "listtable",
+                                                "mmathPr",
+                                                "nonshppict",
+                                                "object",
+                                                "operator",
+                                                "panose",
+                                                "pgdsctbl",
+                                                "pict",
+                                                "printim",
+                                                "private",
+                                                "revtbl",
+                                                "revtim",
+                                                "rsidtbl",
+                                                "shp",
+                                                "shpinst",
+                                                "sn",
+                                                "sp",
+                                                "stylesheet",
+                                                "subject",
+                                                "sv",
+                                                "tc",
+                                                "template",
+                                                "themedata",
+                                                "title",
+                                                "txe",
+                                                "xe",
+                                                "xmlnstbl",
+                                                "userprops",
+                                                "wgrffmtfilter",
+                                                "objdata"};
+    return std::find(std::begin(kSkipped), std::end(kSkipped), word) != std::end(kSkipped);
+}
+
+class Reader {
+public:
+    Reader(std::string_view in, const CharFormat& defaults)
+        : in_(in), defaults_(defaults), doc_(defaults) {
+        // Word processors write 7-bit RTF; a document typed in a UTF-8 editor carries its text
+        // as raw UTF-8, which no code page would read right.
+        const bool eightBit = std::any_of(
+            in.begin(), in.end(), [](char c) { return static_cast<unsigned char>(c) >= 0x80; });
+        rawUtf8_ = eightBit && g_utf8_validate_len(in.data(), in.size(), nullptr);
+    }
+
+    CDocument Run() {
+        std::size_t depth = 0;
+        while (pos_ < in_.size()) {
+            const char c = in_[pos_];
+            if (c == '{') {
+                ++pos_;
+                skip_ = 0;
+                OpenGroup();
+                ++depth;
+                groupStart_ = true;
+                continue;
+            }
+            if (c == '}') {
+                ++pos_;
+                skip_ = 0;
+                CloseGroup();
+                if (depth > 0 && --depth == 0) {
+                    break; // the document's own group has ended
+                }
+                groupStart_ = false;
+                continue;
+            }
+            if (c == '\\') {
+                ControlToken();
+                continue;
+            }
+            groupStart_ = false;
+            ignorableNext_ = false;
+            if (c == '\r' || c == '\n') {
+                ++pos_;
+                continue;
+            }
+            TextBytes();
+        }
+        Finish();
+        return std::move(doc_);
+    }
+
+private:
+    // ---- groups ----
+
+    void OpenGroup() {
+        if (stack_.size() >= kMaxDepth) {
+            ++overflow_;
+            return;
+        }
+        stack_.push_back(state_);
+        ignorableNext_ = false;
+    }
+
+    // `skipped`: the group was passed over, so it cannot have finished a font entry.
+    void CloseGroup(bool skipped = false) {
+        if (overflow_ > 0) {
+            --overflow_;
+            return;
+        }
+        if (state_.destination == Destination::FontTable && !skipped) {
+            CommitFont();
+        }
+        FlushBytes();
+        if (!stack_.empty()) {
+            state_ = stack_.back();
+            stack_.pop_back();
+        }
+        formatDirty_ = true;
+    }
+
+    // Skips the rest of the current group, honouring escapes and binary data, and closes it.
+    void SkipGroup() {
+        int depth = 1;
+        while (pos_ < in_.size()) {
+            const char c = in_[pos_++];
+            if (c == '{') {
+                ++depth;
+            } else if (c == '}') {
+                if (--depth == 0) {
+                    CloseGroup(true);
+                    return;
+                }
+            } else if (c == '\\' && pos_ < in_.size()) {
+                if (!IsLetter(in_[pos_])) {
+                    ++pos_;
+                    continue;
+                }
+                std::string_view word;
+                std::optional<long> param;
+                ReadWord(word, param);
+                if (word == "bin" && param && *param > 0) {
+                    SkipBinary(*param);
+                }
+            }
+        }
+        CloseGroup(true);
+    }
+
+    void SkipBinary(long count) {
+        const auto n = static_cast<std::size_t>(count);
+        pos_ = n > in_.size() - pos_ ? in_.size() : pos_ + n;
+    }
+
+    // ---- tokens ----
+
+    // Reads a control word at pos_ (just after the backslash).
+    void ReadWord(std::string_view& word, std::optional<long>& param) {
+        const std::size_t start = pos_;
+        while (pos_ < in_.size() && IsLetter(in_[pos_])) {
+            ++pos_;
+        }
+        word = in_.substr(start, pos_ - start);
+        param.reset();
+        bool negative = false;
+        if (pos_ < in_.size() && in_[pos_] == '-' && pos_ + 1 < in_.size() &&
+            in_[pos_ + 1] >= '0' && in_[pos_ + 1] <= '9') {
+            negative = true;
+            ++pos_;
+        }
+        if (pos_ < in_.size() && in_[pos_] >= '0' && in_[pos_] <= '9') {
+            long value = 0;
+            while (pos_ < in_.size() && in_[pos_] >= '0' && in_[pos_] <= '9') {
+                if (value < 100000000L) {
+                    value = value * 10 + (in_[pos_] - '0');
+                }
+                ++pos_;
+            }
+            param = negative ? -value : value;
+        }
+        if (pos_ < in_.size() && in_[pos_] == ' ') {
+            ++pos_;
+        }
+    }
+
+    void ControlToken() {
+        ++pos_; // the backslash
+        if (pos_ >= in_.size()) {
+            return;
+        }
+        const char c = in_[pos_];
+        const bool atGroupStart = groupStart_;
+        groupStart_ = false;
+        if (!IsLetter(c)) {
+            ++pos_;
+            ControlSymbol(c, atGroupStart);
+            return;
+        }
+        std::string_view word;
+        std::optional<long> param;
+        ReadWord(word, param);
+        if (skip_ > 0) {
+            --skip_;
+            if (word == "bin" && param && *param > 0) {
+                SkipBinary(*param);
+            }
+            return;
+        }
+        if (atGroupStart && (ignorableNext_ || IsSkippedDestination(word))) {
+            ignorableNext_ = false;
+            SkipGroup();
+            return;
+        }
+        ignorableNext_ = false;
+        ControlWord(word, param);
+    }
+
+    void ControlSymbol(char c, bool atGroupStart) {
+        if (c == '\'') {
+            const int hi = pos_ < in_.size() ? HexValue(in_[pos_]) : -1;
+            const int lo = pos_ + 1 < in_.size() ? HexValue(in_[pos_ + 1]) : -1;
+            if (hi < 0 || lo < 0) {
+                return; // a broken escape is dropped
+            }
+            pos_ += 2;
+            if (skip_ > 0) {
+                --skip_;
+                return;
+            }
+            AddByte(static_cast<char>(hi * 16 + lo));
+            return;
+        }
+        if (c == '*') {
+            ignorableNext_ = atGroupStart;
+            groupStart_ = atGroupStart;
+            return;
+        }
+        if (skip_ > 0) {
+            --skip_;
+            return;
+        }
+        switch (c) {
+        case '\\':
+        case '{':
+        case '}':
+            AddByte(c);
+            break;
+        case '~':
+            AddChar(0x00A0);
+            break;
+        case '_':
+            AddChar(0x2011);
+            break;
+        case '\r':
+        case '\n':
+            Paragraph();
+            break;
+        case '\t':
+            AddChar(U'\t');
+            break;
+        default:
+            break; // \- \: \| and unknown symbols carry no text
+        }
+    }
+
+    void ControlWord(std::string_view w, std::optional<long> param) {
+        const long p = param.value_or(1);
+        const bool on = p != 0;
+        // Text and structure.
+        if (w == "par" || w == "sect" || w == "page" || w == "row") {
+            Paragraph();
+        } else if (w == "line") {
+            AddChar(kLineBreak);
+        } else if (w == "tab" || w == "cell") {
+            AddChar(U'\t');
+        } else if (w == "u") {
+            Unicode(param.value_or(0));
+        } else if (w == "uc") {
+            state_.skipCount = static_cast<int>(std::clamp<long>(p, 0, kMaxSkip));
+        } else if (w == "bin") {
+            if (param && *param > 0) {
+                SkipBinary(*param);
+            }
+        } else if (w == "emdash") {
+            AddChar(0x2014);
+        } else if (w == "endash") {
+            AddChar(0x2013);
+        } else if (w == "bullet") {
+            AddChar(0x2022);
+        } else if (w == "lquote") {
+            AddChar(0x2018);
+        } else if (w == "rquote") {
+            AddChar(0x2019);
+        } else if (w == "ldblquote") {
+            AddChar(0x201C);
+        } else if (w == "rdblquote") {
+            AddChar(0x201D);
+        } else if (w == "emspace") {
+            AddChar(0x2003);
+        } else if (w == "enspace") {
+            AddChar(0x2002);
+        }
+        // Document properties.
+        else if (w == "ansicpg") {
+            if (param && *param > 0) {
+                ansiCodePage_ = static_cast<int>(*param);
+            }
+        } else if (w == "ansi") {
+            ansiCodePage_ = 1252;
+        } else if (w == "deff") {
+            defaultFont_ = static_cast<int>(p);
+        } else if (w == "fonttbl") {
+            StartFontTable();
+        } else if (w == "colortbl") {
+            state_.destination = Destination::ColorTable;
+            colorPending_ = ColorEntry{};
+        }
+        // Character properties.
+        else if (w == "plain") {
+            const State keep = state_;
+            state_ = State{};
+            state_.destination = keep.destination;
+            state_.skipCount = keep.skipCount;
+            state_.alignment = keep.alignment;
+            state_.font = defaultFont_;
+            formatDirty_ = true;
+        } else if (w == "b") {
+            SetFlag(state_.bold, on);
+        } else if (w == "i") {
+            SetFlag(state_.italic, on);
+        } else if (w == "ul" || w == "uld" || w == "uldb" || w == "ulw" || w == "ulwave" ||
+                   w == "uldash" || w == "ulth") {
+            SetFlag(state_.underline, on);
+        } else if (w == "ulnone") {
+            SetFlag(state_.underline, false);
+        } else if (w == "strike" || w == "strikedl") {
+            SetFlag(state_.strikeout, on);
+        } else if (w == "fs") {
+            if (param && *param > 0) {
+                state_.halfPoints = static_cast<int>(std::min<long>(*param, 3276));
+                formatDirty_ = true;
+            }
+        } else if (w == "f") {
+            if (state_.destination == Destination::FontTable) {
+                CommitFont();
+                fontPending_ = FontEntry{};
+                fontNumber_ = static_cast<int>(p);
+            } else {
+                FlushBytes(); // bytes already read belong to the previous font's code page
+                state_.font = static_cast<int>(p);
+                formatDirty_ = true;
+            }
+        } else if (w == "cf") {
+            state_.color = static_cast<int>(p);
+            formatDirty_ = true;
+        } else if (w == "fcharset") {
+            if (state_.destination == Destination::FontTable) {
+                fontPending_.charset = static_cast<int>(p);
+            }
+        } else if (w == "cpg") {
+            if (state_.destination == Destination::FontTable) {
+                fontPending_.codePage = static_cast<int>(p);
+            }
+        } else if (w == "red" || w == "green" || w == "blue") {
+            if (state_.destination == Destination::ColorTable) {
+                const auto v = static_cast<std::uint32_t>(std::clamp<long>(p, 0, 255));
+                const int shift = w == "red" ? 16 : w == "green" ? 8 : 0;
+                colorPending_.rgb = (colorPending_.rgb & ~(0xFFu << shift)) | (v << shift);
+                colorPending_.automatic = false;
+            }
+        }
+        // Paragraph properties.
+        else if (w == "pard") {
+            state_.alignment = Alignment::Left;
+        } else if (w == "ql" || w == "qj" || w == "qd") {
+            state_.alignment = Alignment::Left;
+        } else if (w == "qc") {
+            state_.alignment = Alignment::Center;
+        } else if (w == "qr") {
+            state_.alignment = Alignment::Right;
+        }
+        // Everything else is a property this engine does not keep.
+    }
+
+    void SetFlag(bool& flag, bool on) {
+        if (flag != on) {
+            flag = on;
+            formatDirty_ = true;
+        }
+    }
+
+    // ---- tables ----
+
+    void StartFontTable() {
+        state_.destination = Destination::FontTable;
+        fontPending_ = FontEntry{};
+        fontNumber_ = -1;
+    }
+
+    void CommitFont() {
+        FlushBytes();
+        if (fontNumber_ >= 0) {
+            std::string name = fontPending_.name;
+            while (!name.empty() && (name.back() == ' ' || name.back() == ';')) {
+                name.pop_back();
+            }
+            const std::size_t first = name.find_first_not_of(' ');
+            name = first == std::string::npos ? std::string() : name.substr(first);
+            if (fonts_.find(fontNumber_) == fonts_.end()) {
+                fontPending_.name = name;
+                fonts_[fontNumber_] = fontPending_;
+            }
+        }
+        fontNumber_ = -1;
+        fontPending_ = FontEntry{};
+    }
+
+    // ---- text ----
+
+    int CurrentCodePage() const {
+        if (state_.destination == Destination::FontTable) {
+            if (fontPending_.codePage > 0) {
+                return fontPending_.codePage;
+            }
+            return CodePageOf(fontPending_.charset, ansiCodePage_);
+        }
+        const auto found = fonts_.find(state_.font >= 0 ? state_.font : defaultFont_);
+        if (found == fonts_.end()) {
+            return ansiCodePage_;
+        }
+        if (found->second.codePage > 0) {
+            return found->second.codePage;
+        }
+        return CodePageOf(found->second.charset, ansiCodePage_);
+    }
+
+    // A run of plain bytes: ASCII goes straight through, other bytes through the code page.
+    void TextBytes() {
+        while (pos_ < in_.size()) {
+            const char c = in_[pos_];
+            if (c == '\\' || c == '{' || c == '}' || c == '\r' || c == '\n') {
+                return;
+            }
+            ++pos_;
+            if (skip_ > 0) {
+                --skip_;
+                continue;
+            }
+            AddByte(c, true);
+        }
+    }
+
+    // `raw`: a byte of the file itself rather than an escape.
+    void AddByte(char c, bool raw = false) {
+        if (state_.destination == Destination::ColorTable) {
+            if (c == ';') {
+                colors_.push_back(colorPending_);
+                colorPending_ = ColorEntry{};
+            }
+            return;
+        }
+        if (state_.destination == Destination::FontTable) {
+            if (c == ';') {
+                CommitFont();
+                return;
+            }
+            if (fontNumber_ < 0) {
+                return;
+            }
+        }
+        if (static_cast<unsigned char>(c) < 0x80 && bytes_.empty()) {
+            Emit(static_cast<char32_t>(c));
+            return;
+        }
+        const bool utf8 = raw && rawUtf8_;
+        if (!bytes_.empty() && utf8 != bytesUtf8_) {
+            FlushBytes();
+        }
+        bytesUtf8_ = utf8;
+        bytes_ += c;
+    }
+
+    void FlushBytes() {
+        if (bytes_.empty()) {
+            return;
+        }
+        std::string bytes;
+        bytes.swap(bytes_);
+        if (bytesUtf8_) {
+            for (char32_t cp : platform::Utf8ToUtf32(bytes)) {
+                Emit(cp);
+            }
+            return;
+        }
+        std::optional<std::string> utf8 = platform::CodePageToUtf8(bytes, CurrentCodePage());
+        if (!utf8) {
+            utf8 = platform::CodePageToUtf8(bytes, 1252);
+        }
+        if (!utf8) {
+            for (char b : bytes) {
+                Emit(static_cast<unsigned char>(b));
+            }
+            return;
+        }
+        for (char32_t cp : platform::Utf8ToUtf32(*utf8)) {
+            Emit(cp);
+        }
+    }
+
+    void AddChar(char32_t cp) {
+        FlushBytes();
+        Emit(cp);
+    }
+
+    void Unicode(long value) {
+        FlushBytes();
+        if (value < 0) {
+            value += 65536;
+        }
+        const auto unit = static_cast<char32_t>(value & 0xFFFF);
+        if (unit >= 0xD800 && unit <= 0xDBFF) {
+            if (highSurrogate_) {
+                Emit(0xFFFD);
+            }
+            highSurrogate_ = unit;
+        } else if (unit >= 0xDC00 && unit <= 0xDFFF) {
+            if (highSurrogate_) {
+                const char32_t cp = 0x10000 + ((highSurrogate_ - 0xD800) << 10) + (unit - 0xDC00);
+                highSurrogate_ = 0;
+                Emit(cp);
+            } else {
+                Emit(0xFFFD);
+            }
+        } else {
+            Emit(unit);
+        }
+        skip_ = state_.skipCount;
+    }
+
+    void Emit(char32_t cp) {
+        if (highSurrogate_ && (cp < 0xDC00 || cp > 0xDFFF)) {
+            const char32_t lone = 0xFFFD;
+            highSurrogate_ = 0;
+            Emit(lone);
+        }
+        if (cp == 0 || (cp < 0x20 && cp != U'\t' && cp != kLineBreak)) {
+            return;
+        }
+        if (state_.destination == Destination::FontTable) {
+            if (cp >= 0x20) {
+                platform::AppendUtf8(fontPending_.name, cp);
+            }
+            return;
+        }
+        if (state_.destination != Destination::Text) {
+            return;
+        }
+        if (formatDirty_) {
+            const std::uint32_t id = doc_.Intern(CurrentFormat());
+            if (id != formatId_) {
+                FlushText();
+                formatId_ = id;
+            }
+            formatDirty_ = false;
+        }
+        text_ += cp;
+        trailingBreak_ = false;
+    }
+
+    CharFormat CurrentFormat() const {
+        CharFormat f = defaults_;
+        const auto font = fonts_.find(state_.font >= 0 ? state_.font : defaultFont_);
+        if (font != fonts_.end() && !font->second.name.empty()) {
+            f.face = font->second.name;
+            f.charset = font->second.charset >= 0 ? font->second.charset : 1;
+        }
+        if (state_.halfPoints > 0) {
+            f.heightTwips = state_.halfPoints * 10;
+        }
+        f.bold = state_.bold;
+        f.italic = state_.italic;
+        f.underline = state_.underline;
+        f.strikeout = state_.strikeout;
+        if (state_.color >= 0 && static_cast<std::size_t>(state_.color) < colors_.size() &&
+            !colors_[state_.color].automatic) {
+            f.autoColor = false;
+            f.color = colors_[state_.color].rgb;
+        } else if (state_.color >= 0) {
+            f.autoColor = true;
+            f.color = defaults_.color;
+        }
+        return f;
+    }
+
+    void FlushText() {
+        if (!text_.empty()) {
+            doc_.Append(text_, formatId_);
+            text_.clear();
+        }
+    }
+
+    void EndParagraph() {
+        FlushBytes();
+        if (formatDirty_) {
+            formatId_ = doc_.Intern(CurrentFormat());
+            formatDirty_ = false;
+        }
+        FlushText();
+        ::richtext::Paragraph& last = doc_.LastParagraph();
+        last.alignment = state_.alignment;
+        last.endFormat = formatId_;
+    }
+
+    void Paragraph() {
+        if (state_.destination != Destination::Text) {
+            return;
+        }
+        EndParagraph();
+        doc_.NewParagraph();
+        trailingBreak_ = true;
+    }
+
+    void Finish() {
+        if (state_.destination == Destination::FontTable) {
+            CommitFont();
+        }
+        const bool broke =
+            trailingBreak_ && text_.empty() && bytes_.empty() && doc_.LastParagraph().text.empty();
+        if (state_.destination == Destination::Text) {
+            EndParagraph();
+        } else {
+            FlushText();
+        }
+        // A document's last paragraph mark is written as a final \par; it makes no empty line.
+        if (broke) {
+            doc_.DropLastParagraph();
+        }
+    }
+
+    std::string_view in_;
+    std::size_t pos_ = 0;
+    CharFormat defaults_;
+    CDocument doc_;
+    State state_;
+    std::vector<State> stack_;
+    std::size_t overflow_ = 0;
+    bool groupStart_ = false;
+    bool ignorableNext_ = false;
+    int skip_ = 0;
+    char32_t highSurrogate_ = 0;
+    int ansiCodePage_ = 1252;
+    int defaultFont_ = -1;
+    std::map<int, FontEntry> fonts_;
+    FontEntry fontPending_;
+    int fontNumber_ = -1;
+    std::vector<ColorEntry> colors_;
+    ColorEntry colorPending_;
+    std::string bytes_;
+    bool bytesUtf8_ = false;
+    bool rawUtf8_ = false;
+    std::u32string text_;
+    std::uint32_t formatId_ = 0;
+    bool formatDirty_ = true;
+    bool trailingBreak_ = false;
+};
+
+} // namespace
+
+bool CRtfReader::IsRtf(std::string_view bytes) {
+    const std::size_t first = bytes.find_first_not_of(" \t\r\n");
+    return first != std::string_view::npos && bytes.substr(first, 5) == "{\\rtf";
+}
+
+CDocument CRtfReader::Read(std::string_view rtf, const CharFormat& defaults, Alignment alignment) {
+    if (!IsRtf(rtf)) {
+        // Not RTF: the bytes are kept as plain text rather than dropped.
+        return CDocument::FromPlainText(platform::Utf8ToUtf32(rtf), defaults, alignment);
+    }
+    const std::size_t first = rtf.find('{');
+    return Reader(rtf.substr(first), defaults).Run();
+}
+
+} // namespace richtext

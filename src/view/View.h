@@ -1,0 +1,185 @@
+#pragma once
+// The page window: at once a platform window, the root element of its tree, the host every
+// element reaches through IHostWindow and the layered renderer that paints and routes input. It
+// fetches its screen template from the service by page name, applies it as the root's
+// description and repeats the request every 10 s until one has been applied.
+#include "gfx/OffscreenSurface.h"
+#include "platform/Messages.h"
+#include "platform/NativeWindow.h"
+#include "view/IHostWindow.h"
+#include "view/LayeredRenderer.h"
+#include "view/ViewElement.h"
+#include "view/ViewHooks.h"
+#include "view/ViewOverlays.h"
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace SimpleCurl {
+class CSession;
+struct response;
+} // namespace SimpleCurl
+
+namespace Plenvo {
+
+// What a page window needs from the application that opens it.
+struct ViewServices {
+    std::shared_ptr<SimpleCurl::CSession> session;
+    // The service's base URL, ending in "/".
+    std::string serviceBase;
+    // An offscreen window (tests, images) instead of one on the screen.
+    bool offscreen = false;
+};
+
+class CView : public CViewElement, public IHostWindow, public CLayeredRenderer {
+public:
+    using CloseCallback = std::function<void(CView* view, std::uint64_t stamp)>;
+    using ReadyCallback = std::function<void(CView* view)>;
+
+    static constexpr const char* kTitle = "Tavrin教育系统";
+    static constexpr platform::UINT_PTR kLayoutTimer = platform::TIMER_LAYOUT;
+    static constexpr platform::UINT_PTR kCaretTimer = 0xCA7E;
+    static constexpr unsigned kTemplateRetryMs = 10000;
+
+    CView(std::string pageName, ViewServices services);
+    ~CView() override;
+
+    // The window's place on the screen for a page: 95 % of the work area, at most 270 mm wide,
+    // 20 pixels from the left edge (the suggestion window 20 pixels from the right edge).
+    static platform::RectI Geometry(const std::string& pageName, const platform::RectI& workArea,
+                                    double dpi);
+
+    // Creates the window and starts fetching the template; false when the window could not be
+    // made.
+    bool Create();
+    bool WindowExists() const;
+    // Destroys the window (the close callbacks run); the object lives on while held.
+    void Destroy();
+    // Asks the window to close as the user's close button does.
+    void Close();
+
+    void AddCloseCallback(CloseCallback callback) {
+        m_closeCallbacks.push_back(std::move(callback));
+    }
+    void AddReadyCallback(ReadyCallback callback) {
+        m_readyCallbacks.push_back(std::move(callback));
+    }
+
+    const std::string& PageName() const { return m_pageName; }
+    std::uint64_t Stamp() const { return m_stamp; }
+    platform::NativeWindow* Window() const { return m_window.get(); }
+    const std::string& TemplateETag() const { return m_templateETag; }
+    const ViewServices& Services() const { return m_services; }
+    CViewOverlays& Overlays() { return m_overlays; }
+    bool LayoutPending() const { return m_layoutPending; }
+    double Dpi() const;
+
+    // Fires the template request at once (the retry button).
+    void RetryTemplateNow();
+    // Applies a template reply; the completion of the template request calls it.
+    void OnTemplateReply(SimpleCurl::response& reply);
+    void DismissBottomMessages() { m_overlays.DismissBottomMessages(); }
+    // Handles one window message as the platform delivers it.
+    platform::LRESULT WindowProc(platform::HWND hwnd, platform::UINT message,
+                                 platform::WPARAM wParam, platform::LPARAM lParam);
+
+    // --- Root services (CViewElement) ---
+    void Layout(gfx::RectF& result, gfx::PointF origin, gfx::SizeF& resultSize,
+                bool registerInLayer) override;
+    bool TrackHoverRegion(ElementId id, const gfx::RectF& rect, LeaveCallback leave) override;
+    void InvalidateRectMm(const gfx::RectF& rect) override;
+    Point ScreenToClient(Point screen) override;
+    void SetCursor(Cursor cursor) override;
+    void SetMouseCapture(bool on, CViewElement* element = nullptr) override;
+    bool HasMouseCapture(const CViewElement* element) override;
+    std::shared_ptr<CViewElement> HitTest(gfx::PointF pointMm) override;
+    CViewElement* GetRoot() override { return this; }
+    IHostWindow* GetHostWindow() override { return this; }
+    bool IsFocused(ElementId id) override { return m_focusId != nullptr && m_focusId == id; }
+    void SetFocusId(ElementId id) override;
+    void SetFocusId(ElementId id, KillFocusCallback killFocus) override;
+    void SetActiveId(ElementId id) override { m_activeId = id; }
+    bool IsActiveId(ElementId id) override { return m_activeId == id; }
+    void RequestLayout() override;
+
+    // --- IHostWindow ---
+    void Invalidate(const PixelRect& rect) override;
+    void InvalidateArea(const gfx::RectF& rect, int unit) override;
+    void ShowCaret() override;
+    void CreateCaret(const gfx::Bitmap* bitmap, int width, int height) override;
+    void SetCaretPos(int x, int y) override;
+    void HideCaret() override;
+    void Reserved(int, int) override {}
+    void SetCapture(bool on) override;
+    void SetFocus() override;
+    gfx::Graphics* GetDC() override;
+    void ReleaseDC(gfx::Graphics*) override {}
+    void SetTimer(platform::UINT_PTR id, unsigned milliseconds) override;
+    void KillTimer(platform::UINT_PTR id) override;
+    platform::HWND GetHandle() override;
+    gfx::SizeF GetClientSize() override;
+    void Log(const std::string& text, unsigned duration) override;
+    void ShowTooltip(const std::optional<std::string>& text) override;
+    void ShowToast(const std::string& text, unsigned duration) override;
+    void ShowBottomMessage(const std::string& text, const std::string& title,
+                           const std::optional<std::string>& firstCaption,
+                           const std::optional<std::string>& secondCaption,
+                           std::function<void(int button)> callback) override;
+    void ShowProgress() override;
+    void HideProgress() override;
+
+    // Invalidates the whole client area.
+    void InvalidateAll();
+    // Paints the update rectangle (pixels) of the window onto a cairo context in pixels.
+    void PaintWindow(cairo_t* cr, const platform::RectI& update);
+
+private:
+    void OnCreate();
+    void OnDestroy();
+    void OnSize(int width, int height);
+    void OnLayoutTimer();
+    void OnMouseMove(platform::LPARAM lParam);
+    void OnMouseLeave();
+    void OnCaretTimer();
+    void UpdateCaretBlink();
+    void InvalidateCaret();
+    void RequestTemplate();
+    void ApplyTemplate(const Json& description, const std::string& etag);
+    void LeaveHoverRegion();
+    bool DescriptionIsEmpty() const;
+
+    std::string m_pageName;
+    ViewServices m_services;
+    std::unique_ptr<platform::NativeWindow> m_window;
+    bool m_layoutPending = false;
+    bool m_trackingArmed = true;
+    ElementId m_hoverId = nullptr;
+    gfx::RectF m_hoverRect;
+    LeaveCallback m_hoverLeave;
+    ElementId m_focusId = nullptr;
+    KillFocusCallback m_killFocus;
+    ElementId m_activeId = nullptr;
+    std::weak_ptr<CViewElement> m_captureElement;
+    std::string m_templateETag;
+    platform::UINT_PTR m_templateTimer = 0;
+    std::vector<CloseCallback> m_closeCallbacks;
+    std::vector<ReadyCallback> m_readyCallbacks;
+    std::uint64_t m_stamp;
+    CViewOverlays m_overlays;
+    platform::Cursor m_windowCursor = platform::Cursor::Arrow;
+    // The caret, drawn by the window over the tree: Win32's hide count semantics.
+    struct Caret {
+        bool created = false;
+        int hideCount = 1;
+        platform::RectI rect;
+        bool blinkOn = true;
+        bool blinking = false;
+    } m_caret;
+    std::unique_ptr<gfx::OffscreenSurface> m_measure;
+};
+
+} // namespace Plenvo

@@ -1,0 +1,18 @@
+#include "view/controls/Controls.h"
+
+#include "view/ViewFactory.h"
+#include "view/controls/ViewButton.h"
+#include "view/controls/ViewEdit.h"
+#include "view/controls/ViewImage.h"
+#include "view/controls/ViewLabel.h"
+
+namespace Plenvo {
+
+void RegisterControls() {
+    RegisterElementType<CViewLabel>("label");
+    RegisterElementType<CViewButton>("button");
+    RegisterElementType<CViewImage>("image");
+    RegisterElementType<CViewEdit>("edit");
+}
+
+} // namespace Plenvo

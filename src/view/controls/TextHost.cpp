@@ -1,0 +1,245 @@
+#include "view/controls/TextHost.h"
+
+#include "richtext/PlatformClipboard.h"
+
+#include "gfx/Units.h"
+#include "platform/Encoding.h"
+#include "platform/Keyboard.h"
+#include "platform/Messages.h"
+
+#include <cmath>
+
+namespace Plenvo {
+
+int CTextHost::CharHeightTwips(double fontHeight, double dpi) {
+    return static_cast<int>(std::trunc(fontHeight / gfx::kMmPerInch * dpi * kMessageFontPoints));
+}
+
+CTextHost::CTextHost(IHostWindow* window, const gfx::RectF& rect, const TextHostSettings& settings,
+                     std::function<void()> onChange)
+    : window_(window), settings_(settings), rect_(rect), onChange_(std::move(onChange)) {
+    // The face name field holds at most 31 characters.
+    std::u32string face = platform::Utf8ToUtf32(settings.fontFamily);
+    if (face.size() > 31) {
+        face.resize(31);
+    }
+    charFormat_.face = platform::Utf32ToUtf8(face);
+    charFormat_.heightTwips = CharHeightTwips(settings.fontHeight, gfx::ScreenDpi());
+    charFormat_.charset = 134;
+    charFormat_.autoColor = false;
+    charFormat_.color = settings.color & 0xFFFFFF;
+    paraFormat_.alignment = settings.alignment;
+    paraFormat_.tabStopTwips = 720;
+}
+
+CTextHost::~CTextHost() {
+    services_.reset(); // the engine may still call back while it goes
+}
+
+bool CTextHost::Init() {
+    services_ = richtext::CreateTextServices(*this);
+    return services_ != nullptr;
+}
+
+void CTextHost::SetRect(const gfx::RectF& rect) {
+    if (rect == rect_) {
+        return;
+    }
+    rect_ = rect;
+    const double dpi = gfx::ScreenDpi();
+    extentHimetric_ = {gfx::MmToPx(rect.width, dpi) * 2540 / dpi,
+                       gfx::MmToPx(rect.height, dpi) * 2540 / dpi};
+    if (services_) {
+        services_->OnTxPropertyBitsChange(richtext::TXTBIT_CLIENTRECTCHANGE,
+                                          richtext::TXTBIT_CLIENTRECTCHANGE);
+    }
+}
+
+void CTextHost::SetMaxLength(std::int32_t maxLength) {
+    maxLength_ = maxLength;
+    if (services_) {
+        services_->OnTxPropertyBitsChange(richtext::TXTBIT_MAXLENGTHCHANGE,
+                                          richtext::TXTBIT_MAXLENGTHCHANGE);
+    }
+}
+
+void CTextHost::SetReadOnly(bool readOnly) {
+    settings_.editStyle =
+        readOnly ? (settings_.editStyle | ES_READONLY) : (settings_.editStyle & ~ES_READONLY);
+    if (services_) {
+        services_->OnTxPropertyBitsChange(richtext::TXTBIT_READONLY,
+                                          readOnly ? richtext::TXTBIT_READONLY : 0);
+    }
+}
+
+void CTextHost::LoadRtf(std::string_view bytes) {
+    if (!services_) {
+        return;
+    }
+    const bool readOnly = IsReadOnly();
+    SetReadOnly(false);
+    services_->StreamInRtf(bytes, false);
+    SetReadOnly(readOnly);
+}
+
+void CTextHost::SetText(std::string_view utf8) {
+    if (services_) {
+        services_->TxSetText(utf8);
+    }
+}
+
+std::string CTextHost::GetRtf() const {
+    return services_ ? services_->StreamOutRtf() : std::string();
+}
+
+std::string CTextHost::GetText() const {
+    return services_ ? services_->TxGetText() : std::string();
+}
+
+void CTextHost::Draw(gfx::Graphics& graphics, const gfx::RectF* clip) {
+    if (services_) {
+        services_->TxDraw(graphics, rect_, clip);
+    }
+}
+
+int CTextHost::NaturalHeight(int widthPixels, double dpi) {
+    return services_ ? services_->TxGetNaturalHeight(widthPixels, dpi) : 0;
+}
+
+// --- ITextHost ---
+
+void CTextHost::TxInvalidateRect(const richtext::TxRect* rect) {
+    if (!window_) {
+        return;
+    }
+    if (rect == nullptr) {
+        window_->InvalidateArea(rect_, kUnitMillimetre);
+    } else {
+        window_->Invalidate(PixelRect{rect->left, rect->top, rect->right, rect->bottom});
+    }
+}
+
+void CTextHost::TxViewChange() {
+    if (window_) {
+        window_->InvalidateArea(rect_, kUnitMillimetre);
+    }
+}
+
+bool CTextHost::TxCreateCaret(int width, int height) {
+    if (IsReadOnly()) {
+        return true; // read-only text shows no caret
+    }
+    if (window_) {
+        window_->CreateCaret(nullptr, width, height);
+    }
+    return true;
+}
+
+bool CTextHost::TxShowCaret(bool show) {
+    if (IsReadOnly() || !window_) {
+        return true;
+    }
+    if (show) {
+        window_->ShowCaret();
+    } else {
+        window_->HideCaret();
+    }
+    return true;
+}
+
+bool CTextHost::TxSetCaretPos(int x, int y) {
+    if (IsReadOnly()) {
+        return false;
+    }
+    if (x != richtext::kCaretHidden) {
+        caret_ = {x, y};
+    }
+    if (window_) {
+        window_->SetCaretPos(x, y);
+    }
+    return true;
+}
+
+bool CTextHost::TxSetTimer(platform::UINT id, platform::UINT milliseconds) {
+    if (window_) {
+        window_->SetTimer(id, milliseconds);
+    }
+    return window_ != nullptr;
+}
+
+void CTextHost::TxKillTimer(platform::UINT id) {
+    if (window_) {
+        window_->KillTimer(id);
+    }
+}
+
+void CTextHost::TxSetCapture(bool capture) {
+    if (window_) {
+        window_->SetCapture(capture);
+    }
+    captured_ = capture;
+}
+
+void CTextHost::TxSetFocus() {
+    if (window_) {
+        window_->SetFocus();
+    }
+}
+
+richtext::TxRect CTextHost::TxGetClientRect() {
+    const double dpi = gfx::ScreenDpi();
+    const auto px = [dpi](double mm) {
+        return static_cast<int>(std::lround(gfx::MmToPx(mm, dpi)));
+    };
+    return {px(rect_.x), px(rect_.y), px(rect_.x + rect_.width), px(rect_.y + rect_.height)};
+}
+
+double CTextHost::TxGetResolution() {
+    return gfx::ScreenDpi();
+}
+
+std::uint32_t CTextHost::TxGetPropertyBits(std::uint32_t mask) {
+    using namespace richtext;
+    std::uint32_t bits = TXTBIT_RICHTEXT | TXTBIT_HIDESELECTION;
+    if (settings_.editStyle & ES_MULTILINE) {
+        bits |= TXTBIT_MULTILINE;
+    }
+    if (settings_.editStyle & ES_READONLY) {
+        bits |= TXTBIT_READONLY;
+    }
+    if (settings_.editStyle & ES_PASSWORD) {
+        bits |= TXTBIT_USEPASSWORD;
+    }
+    if (settings_.wordWrap) {
+        bits |= TXTBIT_WORDWRAP;
+    }
+    if (settings_.autoWordSelect) {
+        bits |= TXTBIT_AUTOWORDSEL;
+    }
+    if (settings_.allowBeep) {
+        bits |= TXTBIT_ALLOWBEEP;
+    }
+    if (settings_.saveSelection) {
+        bits |= TXTBIT_SAVESELECTION;
+    }
+    return bits & mask;
+}
+
+void CTextHost::TxNotify(platform::UINT code, void* /*data*/) {
+    if (code == richtext::EN_CHANGE && onChange_) {
+        onChange_();
+    }
+    if (window_) {
+        window_->Reserved(static_cast<int>(code), 0);
+    }
+}
+
+richtext::IClipboard* CTextHost::TxGetClipboard() {
+    return &richtext::CPlatformClipboard::Instance();
+}
+
+int CTextHost::TxGetKeyState(platform::WPARAM key) {
+    return platform::IsKeyDown(key) ? 1 : 0;
+}
+
+} // namespace Plenvo

@@ -1,0 +1,113 @@
+#pragma once
+// The host of a rich-text engine inside the element tree: it answers the engine's questions from
+// the owner's settings and carries its requests (invalidation, caret, capture, focus, timers) to
+// the owner's window. The edit element and the plan's text cells each own one.
+#include "view/IHostWindow.h"
+
+#include "richtext/TextHost.h"
+#include "richtext/TextServices.h"
+
+#include "gfx/Geometry.h"
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+
+namespace Plenvo {
+
+// Edit-style bits of the owner.
+inline constexpr std::uint32_t ES_MULTILINE = 0x4;
+inline constexpr std::uint32_t ES_PASSWORD = 0x20;
+inline constexpr std::uint32_t ES_READONLY = 0x800;
+
+struct TextHostSettings {
+    std::string fontFamily = "宋体";
+    std::uint32_t editStyle = 0;
+    bool wordWrap = false;
+    bool autoWordSelect = false;
+    bool allowBeep = false;
+    bool saveSelection = false;
+    richtext::Alignment alignment = richtext::Alignment::Left;
+    std::uint32_t color = 0x000000; // 0xRRGGBB
+    double fontHeight = 20.0;       // the templates' "font-height"
+};
+
+class CTextHost : public richtext::ITextHost {
+public:
+    // The size of the message font, in points, that the templates' font heights were designed
+    // against.
+    static constexpr int kMessageFontPoints = 9;
+    // The character height in twips for a font height at a resolution.
+    static int CharHeightTwips(double fontHeight, double dpi);
+
+    CTextHost(IHostWindow* window, const gfx::RectF& rect, const TextHostSettings& settings,
+              std::function<void()> onChange = {});
+    ~CTextHost() override;
+    CTextHost(const CTextHost&) = delete;
+    CTextHost& operator=(const CTextHost&) = delete;
+
+    // Starts the engine; false when there is none (the owner then stays without text).
+    bool Init();
+    richtext::ITextServices* Services() const { return services_.get(); }
+
+    void SetHostWindow(IHostWindow* window) { window_ = window; }
+    IHostWindow* GetHostWindow() const { return window_; }
+    // Stores a new rectangle (millimetres) only when it differs, and tells the engine.
+    void SetRect(const gfx::RectF& rect);
+    const gfx::RectF& GetRect() const { return rect_; }
+    void SetMaxLength(std::int32_t maxLength);
+    void SetChangeCallback(std::function<void()> onChange) { onChange_ = std::move(onChange); }
+    bool IsReadOnly() const { return (settings_.editStyle & ES_READONLY) != 0; }
+    bool IsCaptured() const { return captured_; }
+    // The last caret position the engine set, in client pixels.
+    Point GetCaretPos() const { return caret_; }
+
+    // RTF (or plain text that is not RTF) into the engine, with read-only lifted for the load.
+    void LoadRtf(std::string_view bytes);
+    void SetText(std::string_view utf8);
+    std::string GetRtf() const;
+    std::string GetText() const;
+    // Draws into the host rectangle, limited to the clip.
+    void Draw(gfx::Graphics& graphics, const gfx::RectF* clip);
+    // TxGetNaturalSize with fit-to-content: the pixel height of the text at a pixel width.
+    int NaturalHeight(int widthPixels, double dpi);
+
+    // --- ITextHost ---
+    void TxInvalidateRect(const richtext::TxRect* rect) override;
+    void TxViewChange() override;
+    bool TxCreateCaret(int width, int height) override;
+    bool TxShowCaret(bool show) override;
+    bool TxSetCaretPos(int x, int y) override;
+    bool TxSetTimer(platform::UINT id, platform::UINT milliseconds) override;
+    void TxKillTimer(platform::UINT id) override;
+    void TxSetCapture(bool capture) override;
+    void TxSetFocus() override;
+    richtext::TxRect TxGetClientRect() override;
+    double TxGetResolution() override;
+    const richtext::CharFormat& TxGetCharFormat() override { return charFormat_; }
+    const richtext::ParaFormat& TxGetParaFormat() override { return paraFormat_; }
+    std::uint32_t TxGetPropertyBits(std::uint32_t mask) override;
+    std::int32_t TxGetMaxLength() override { return maxLength_; }
+    char32_t TxGetPasswordChar() override { return U'*'; }
+    void TxNotify(platform::UINT code, void* data) override;
+    richtext::IClipboard* TxGetClipboard() override;
+    int TxGetKeyState(platform::WPARAM key) override;
+
+private:
+    void SetReadOnly(bool readOnly);
+
+    richtext::CharFormat charFormat_;
+    richtext::ParaFormat paraFormat_;
+    IHostWindow* window_;
+    std::unique_ptr<richtext::ITextServices> services_;
+    TextHostSettings settings_;
+    std::int32_t maxLength_ = 80;
+    gfx::RectF rect_;
+    gfx::SizeF extentHimetric_;
+    Point caret_;
+    std::function<void()> onChange_;
+    bool captured_ = false;
+};
+
+} // namespace Plenvo

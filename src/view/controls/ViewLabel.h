@@ -1,0 +1,25 @@
+#pragma once
+// One text drawn in the content rectangle with the font, alignment and colour of its font spec.
+// A label without a colour in its font spec draws no visible text but still paints its
+// background.
+#include "view/StyleValues.h"
+#include "view/ViewElement.h"
+
+namespace Plenvo {
+
+class CViewLabel : public CViewElement {
+public:
+    explicit CViewLabel(Json description);
+
+    bool ReadProperties() override;
+    void Paint(gfx::Graphics& graphics, const gfx::RectF& clip, int layer) override;
+
+    const std::string& GetValue() const { return m_value; }
+    void SetValue(std::string value);
+
+private:
+    std::string m_value;
+    FontSet m_font;
+};
+
+} // namespace Plenvo

@@ -1,0 +1,122 @@
+#include "support/Process.h"
+#include "support/TempDir.h"
+#include "support/X11Tools.h"
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include <arpa/inet.h>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+using testsupport::Process;
+using testsupport::TempDir;
+using testsupport::WaitFor;
+
+namespace {
+
+int FreePort() {
+    const int fd = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    socklen_t length = sizeof address;
+    getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
+    close(fd);
+    return ntohs(address.sin_port);
+}
+
+std::string Shell(const std::string& command) {
+    return testsupport::RunPumping(command, {});
+}
+
+unsigned PixelOf(unsigned long xid, int x, int y, const std::string& file) {
+    int status = -1;
+    testsupport::RunPumping("import -window " + std::to_string(xid) + " " + file, {}, &status);
+    return status == 0 ? testsupport::ReadPngPixel(file, x, y) : 0;
+}
+
+// Screenshots for the README when PLENVO_SCREENSHOTS names a folder.
+void Keep(const std::string& file, const std::string& name) {
+    if (const char* folder = std::getenv("PLENVO_SCREENSHOTS")) {
+        std::filesystem::copy_file(file, std::string(folder) + "/" + name,
+                                   std::filesystem::copy_options::overwrite_existing);
+    }
+}
+
+// The colour a template gives its element "sidebar", as an opaque ARGB pixel.
+unsigned SidebarColour() {
+    std::ifstream in(PLENVO_SOURCE_DIR "/service/templates/main.json");
+    const nlohmann::json t = nlohmann::json::parse(in);
+    for (const auto& e : t["elements"]) {
+        if (e.value("name", "") == "sidebar") {
+            unsigned a, r, g, b;
+            std::sscanf(e["bkgnd"].get<std::string>().c_str(), "argb(%u,%u,%u,%u)", &a, &r, &g, &b);
+            return (a << 24) | (r << 16) | (g << 8) | b;
+        }
+    }
+    return 0;
+}
+
+std::u16string ReadUtf16(const std::string& path) {
+    const std::string bytes = testsupport::ReadBytes(path);
+    std::u16string text;
+    for (std::size_t i = 2; i + 1 < bytes.size(); i += 2) {
+        text += static_cast<char16_t>(static_cast<unsigned char>(bytes[i]) |
+                                      (static_cast<unsigned char>(bytes[i + 1]) << 8));
+    }
+    return text;
+}
+
+} // namespace
+
+TEST(ClientWindow, RetriesTheTemplateUntilTheServiceAnswersDrawsItAndExitsCleanly) {
+    TempDir dir;
+    const int port = FreePort();
+    const std::string url = "http://127.0.0.1:" + std::to_string(port) + "/plenvo/";
+    const std::map<std::string, std::string> env{{"NO_AT_BRIDGE", "1"}};
+
+    // The service is not there yet: the window opens and offers to retry.
+    Process client({PLENVO_CLIENT, "--service", url}, dir.Path(), env, dir.File("client.out"));
+    std::string ids;
+    ASSERT_TRUE(WaitFor(
+        [&] { return !(ids = Shell("xdotool search --name 'Tavrin教育系统'")).empty(); }, 15000))
+        << "no window; client said: " << client.Output();
+    const unsigned long xid = std::stoul(ids);
+    const std::string geometry = Shell("xdotool getwindowgeometry " + std::to_string(xid));
+    EXPECT_NE(geometry.find("Position: 20,27"), std::string::npos) << geometry;
+    EXPECT_NE(geometry.find("Geometry: 1020x1026"), std::string::npos) << geometry;
+
+    const std::string shot = dir.File("shot.png");
+    ASSERT_TRUE(WaitFor([&] { return PixelOf(xid, 300, 1020, shot) == 0xFF628DBAu; }, 20000))
+        << "no retry band at the bottom edge";
+    Keep(shot, "retry.png");
+
+    // The service starts; the band's button fetches the template again at once.
+    Process service({PLENVO_SERVICE, "--port", std::to_string(port), "--db", dir.File("db.sqlite"),
+                     "--data", dir.File("data")},
+                    dir.Path(), {}, dir.File("service.out"));
+    ASSERT_TRUE(
+        WaitFor([&] { return service.Output().find("serving") != std::string::npos; }, 10000));
+    Shell("xdotool mousemove --sync " + std::to_string(20 + 701) + " " + std::to_string(27 + 969) +
+          " click 1");
+    const unsigned sidebar = SidebarColour();
+    ASSERT_NE(sidebar, 0u);
+    ASSERT_TRUE(WaitFor([&] { return PixelOf(xid, 60, 500, shot) == sidebar; }, 8000))
+        << "the template was not drawn after the retry";
+    EXPECT_NE(PixelOf(xid, 300, 1020, shot), 0xFF628DBAu) << "the band stayed";
+    Keep(shot, "main.png");
+    EXPECT_NE(ReadUtf16(dir.File("debug.log")).find(u"已加载模板"), std::u16string::npos);
+
+    // A window manager's close ends the program after telling the service.
+    ASSERT_TRUE(testsupport::SendDeleteWindow(xid));
+    const auto code = client.Wait(20000);
+    ASSERT_TRUE(code.has_value()) << "the client did not exit";
+    EXPECT_EQ(*code, 0) << client.Output();
+    EXPECT_NE(service.Output().find("clientexit"), std::string::npos) << service.Output();
+}

@@ -1,0 +1,115 @@
+#include "richtext/TextLayout.h"
+
+#include "richtext/LayoutContext.h"
+
+#include "platform/Encoding.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+
+namespace richtext {
+namespace {
+
+CharFormat Font() {
+    CharFormat f;
+    f.face = "宋体";
+    f.heightTwips = 240;
+    return f;
+}
+
+// Line starts of the paragraph laid out in one piece by pango, the reference for segments.
+std::vector<std::size_t> WholeLineStarts(const CDocument& doc, std::size_t paragraph,
+                                         double width) {
+    const std::string text = platform::Utf32ToUtf8(doc.Paragraphs()[paragraph].text);
+    PangoLayout* layout = pango_layout_new(LayoutContext());
+    PangoFontDescription* d = pango_font_description_from_string("宋体 12");
+    pango_layout_set_font_description(layout, d);
+    pango_font_description_free(d);
+    pango_layout_set_wrap(layout, PANGO_WRAP_WORD_CHAR);
+    pango_layout_set_width(layout, ToPango(width));
+    pango_layout_set_text(layout, text.data(), static_cast<int>(text.size()));
+    std::vector<std::size_t> starts;
+    PangoLayoutIter* iter = pango_layout_get_iter(layout);
+    do {
+        const int byte = pango_layout_iter_get_line_readonly(iter)->start_index;
+        starts.push_back(g_utf8_pointer_to_offset(text.data(), text.data() + byte));
+    } while (pango_layout_iter_next_line(iter));
+    pango_layout_iter_free(iter);
+    g_object_unref(layout);
+    return starts;
+}
+
+TEST(Layout, SegmentsBreakLinesExactlyWhereOneWholeLayoutDoes) {
+    std::u32string text;
+    while (text.size() < 3000) {
+        text += U"教学过程中，学生朗读课文并讨论问题。Students practise reading aloud, ";
+    }
+    CDocument doc = CDocument::FromPlainText(text, Font(), Alignment::Left);
+    CTextLayout layout;
+    LayoutOptions options;
+    options.width = 90;
+    layout.SetOptions(options);
+    layout.Update(doc);
+    ASSERT_GT(layout.At(0).SegmentCount(), 5u);
+    EXPECT_EQ(layout.At(0).LineStarts(), WholeLineStarts(doc, 0, 90));
+
+    // Edits at random places, each followed by an incremental layout, keep the lines of a
+    // fresh whole layout; the height follows.
+    std::mt19937 random(7);
+    const std::u32string inserts[] = {U"字", U" ", U"word ", U"长长的一段插入文字，", U""};
+    for (int round = 0; round < 60; ++round) {
+        const std::size_t length = doc.Length();
+        const std::size_t at = random() % (length + 1);
+        const std::size_t removed =
+            round % 3 == 0 ? std::min<std::size_t>(random() % 30, length - at) : 0;
+        const CDocument fragment =
+            CDocument::FromPlainText(inserts[round % 5], Font(), Alignment::Left);
+        layout.Apply(doc.Replace(at, at + removed, fragment));
+        const auto builds = layout.BuildCount();
+        layout.Update(doc);
+        EXPECT_EQ(layout.BuildCount(), builds + 1);
+        ASSERT_EQ(layout.At(0).LineStarts(), WholeLineStarts(doc, 0, 90)) << "round " << round;
+    }
+    CTextLayout fresh;
+    fresh.SetOptions(options);
+    fresh.Update(doc);
+    EXPECT_NEAR(layout.Height(), fresh.Height(), 1e-6);
+    // Carets agree with a fresh layout everywhere.
+    for (std::size_t offset = 0; offset <= doc.Length(); offset += 37) {
+        const CaretBox a = layout.At(0).Caret(offset);
+        const CaretBox b = fresh.At(0).Caret(offset);
+        EXPECT_NEAR(a.x, b.x, 1e-6) << offset;
+        EXPECT_NEAR(a.top, b.top, 1e-6) << offset;
+    }
+}
+
+TEST(Layout, HitTestingAndCaretsMeetAcrossSegments) {
+    std::u32string text;
+    while (text.size() < 2000) {
+        text += U"alpha beta gamma delta 一二三四五六七八九十 ";
+    }
+    const CDocument doc = CDocument::FromPlainText(text, Font(), Alignment::Left);
+    CTextLayout layout;
+    LayoutOptions options;
+    options.width = 60;
+    layout.SetOptions(options);
+    layout.Update(doc);
+    const CParagraphLayout& p = layout.At(0);
+    // Every cursor position's caret, hit again at its centre, gives back that position.
+    for (std::size_t offset = 0; offset < p.Length(); offset += 11) {
+        const CaretBox caret = p.Caret(offset);
+        EXPECT_EQ(p.HitTest(caret.x + 0.01, caret.top + caret.height / 2), offset) << offset;
+    }
+    // Lines follow each other without gaps: the caret of each line start sits one line lower.
+    const auto starts = p.LineStarts();
+    for (std::size_t i = 1; i < starts.size(); ++i) {
+        const CaretBox above = p.Caret(starts[i - 1]);
+        const CaretBox below = p.Caret(starts[i]);
+        EXPECT_NEAR(below.top, above.top + above.height, 0.01) << i;
+    }
+    EXPECT_NEAR(p.Height(), p.Caret(starts.back()).top + p.Caret(starts.back()).height, 0.01);
+}
+
+} // namespace
+} // namespace richtext
