@@ -32,28 +32,11 @@ gfx::RectF COffscreenRoot::TakeInvalidArea() {
 }
 
 void COffscreenRoot::LeaveHover() {
-    auto leave = std::move(m_hoverLeave);
-    m_hoverLeave = nullptr;
-    m_hoverId = nullptr;
-    m_hoverRect = {};
-    if (leave) {
-        leave();
-    }
+    m_slots.LeaveHover();
 }
 
 bool COffscreenRoot::TrackHoverRegion(ElementId id, const gfx::RectF& rect, LeaveCallback leave) {
-    if (id == m_hoverId) {
-        return false;
-    }
-    // The previous region's leave runs first; it may itself ask for hover services.
-    if (auto previous = std::move(m_hoverLeave)) {
-        m_hoverLeave = nullptr;
-        previous();
-    }
-    m_hoverId = id;
-    m_hoverRect = rect;
-    m_hoverLeave = std::move(leave);
-    return true;
+    return m_slots.TrackHover(id, rect, std::move(leave));
 }
 
 void COffscreenRoot::InvalidateRectMm(const gfx::RectF& rect) {
@@ -80,29 +63,23 @@ std::shared_ptr<CViewElement> COffscreenRoot::HitTest(gfx::PointF pointMm) {
 }
 
 bool COffscreenRoot::IsFocused(ElementId id) {
-    return m_focusId == id;
+    return m_slots.IsFocused(id);
 }
 
 void COffscreenRoot::SetFocusId(ElementId id) {
-    if (m_killFocus && m_focusId && m_focusId != id) {
-        auto killFocus = std::move(m_killFocus);
-        m_killFocus = nullptr;
-        killFocus();
-    }
-    m_focusId = id;
+    m_slots.SetFocus(id);
 }
 
 void COffscreenRoot::SetFocusId(ElementId id, KillFocusCallback killFocus) {
-    SetFocusId(id);
-    m_killFocus = std::move(killFocus);
+    m_slots.SetFocus(id, std::move(killFocus));
 }
 
 void COffscreenRoot::SetActiveId(ElementId id) {
-    m_activeId = id;
+    m_slots.SetActive(id);
 }
 
 bool COffscreenRoot::IsActiveId(ElementId id) {
-    return m_activeId == id;
+    return m_slots.IsActive(id);
 }
 
 void COffscreenRoot::RequestLayout() {

@@ -4,6 +4,7 @@
 // layered renderer to paint the tree into any Graphics. For rendering trees off screen, for tools,
 // and for tests and benchmarks that drive a tree without a display.
 #include "view/LayeredRenderer.h"
+#include "view/RootSlots.h"
 #include "view/ViewElement.h"
 
 namespace Plenvo {
@@ -36,18 +37,13 @@ public:
     bool IsActiveId(ElementId id) override;
     void RequestLayout() override;
 
-    ElementId GetHoverId() const { return m_hoverId; }
-    const gfx::RectF& GetHoverRect() const { return m_hoverRect; }
-    ElementId GetFocusId() const { return m_focusId; }
-    ElementId GetActiveId() const { return m_activeId; }
+    ElementId GetHoverId() const { return m_slots.HoverId(); }
+    const gfx::RectF& GetHoverRect() const { return m_slots.HoverRect(); }
+    ElementId GetFocusId() const { return m_slots.FocusId(); }
+    ElementId GetActiveId() const { return m_slots.ActiveId(); }
 
 private:
-    ElementId m_hoverId = nullptr;
-    gfx::RectF m_hoverRect;
-    LeaveCallback m_hoverLeave;
-    ElementId m_focusId = nullptr;
-    KillFocusCallback m_killFocus;
-    ElementId m_activeId = nullptr;
+    CRootSlots m_slots;
     bool m_layoutPending = false;
     gfx::RectF m_invalid;
 };

@@ -63,15 +63,20 @@ TEST(Factory, MembersOfTheWrongTypeCountAsAbsent) {
     EXPECT_EQ(e->GetWidthValue().kind, SizeKind::Unset);
 }
 
-TEST(Factory, DeeplyNestedDescriptionsStopAtAFixedDepth) {
+// Elements nested `levels` deep, built without copies (a copy of such a value would recurse).
+Json NestedDescription(int levels) {
     Json d = Json::object();
-    for (int i = 0; i < 5000; ++i) {
+    for (int i = 0; i < levels; ++i) {
         Json next = Json::object();
         next["elements"] = Json::array();
         next["elements"].push_back(std::move(d));
         d = std::move(next);
     }
-    auto root = CreateViewElement(std::move(d));
+    return d;
+}
+
+TEST(Factory, DeeplyNestedDescriptionsStopAtAFixedDepth) {
+    auto root = CreateViewElement(NestedDescription(5000));
     ASSERT_TRUE(root);
     int depth = 0;
     for (auto e = root; !e->GetChildren().empty(); e = e->GetChildren()[0]) {
@@ -255,17 +260,8 @@ TEST(LayoutRegistration, EveryLaidOutElementIsRegisteredUnderItsLayer) {
 }
 
 TEST(Factory, ADescriptionNestedThousandsDeepIsCutBeforeItIsCopied) {
-    // Built and handed over without a copy, as a parsed template is; a copy would recurse.
-    auto deep = [] {
-        Json d = Json::object();
-        for (int i = 0; i < 100000; ++i) {
-            Json next = Json::object();
-            next["elements"] = Json::array();
-            next["elements"].push_back(std::move(d));
-            d = std::move(next);
-        }
-        return d;
-    };
+    // Handed over without a copy, as a parsed template is.
+    auto deep = [] { return NestedDescription(100000); };
     auto root = CreateViewElement(deep());
     ASSERT_TRUE(root);
     EXPECT_FALSE(root->GetChildren().empty());
