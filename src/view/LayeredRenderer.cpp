@@ -17,16 +17,17 @@ void CLayeredRenderer::RegisterInLayer(std::int32_t layer,
     if (!element) {
         return;
     }
-    auto& list = m_layers[layer];
-    bool found = false;
-    std::erase_if(list, [&](const std::weak_ptr<CViewElement>& entry) {
-        const auto e = entry.lock();
-        found = found || e == element;
-        return !e;
-    });
-    if (!found) {
-        list.push_back(element);
+    auto& members = m_members[layer];
+    const auto it = members.find(element.get());
+    if (it != members.end()) {
+        if (it->second.lock() == element) {
+            return;
+        }
+        // A released element's address, now used by another: its entry is stale.
+        members.erase(it);
     }
+    m_layers[layer].push_back(element);
+    members.emplace(element.get(), element);
 }
 
 void CLayeredRenderer::Unregister(std::int32_t layer, const CViewElement* element) {
@@ -38,6 +39,18 @@ void CLayeredRenderer::Unregister(std::int32_t layer, const CViewElement* elemen
         const auto e = entry.lock();
         return !e || e.get() == element;
     });
+    auto& members = m_members[layer];
+    members.erase(element);
+    std::erase_if(members, [](const auto& entry) { return entry.second.expired(); });
+}
+
+void CLayeredRenderer::Purge(std::int32_t layer) {
+    auto& list = m_layers[layer];
+    const std::size_t before = list.size();
+    std::erase_if(list, [](const std::weak_ptr<CViewElement>& e) { return e.expired(); });
+    if (list.size() != before) {
+        std::erase_if(m_members[layer], [](const auto& entry) { return entry.second.expired(); });
+    }
 }
 
 bool CLayeredRenderer::RouteMessage(platform::UINT message, platform::WPARAM wParam,
@@ -67,7 +80,7 @@ bool CLayeredRenderer::RouteMessage(platform::UINT message, platform::WPARAM wPa
 
 void CLayeredRenderer::Render(gfx::Graphics& graphics, const gfx::RectF& clip) {
     for (auto& [layer, list] : m_layers) {
-        std::erase_if(list, [](const std::weak_ptr<CViewElement>& e) { return e.expired(); });
+        Purge(layer);
         const auto snapshot = list;
         for (const auto& entry : snapshot) {
             const auto element = entry.lock();

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <unordered_map>
 #include <vector>
 
 namespace gfx {
@@ -45,7 +46,15 @@ public:
     const LayerTable& GetLayers() const { return m_layers; }
 
 private:
+    // Drops entries of released elements from one layer's list and index.
+    void Purge(std::int32_t layer);
+
     LayerTable m_layers;
+    // Which elements each layer lists, so that registering (once per element per layout) does not
+    // walk the whole list. Keys are addresses; the weak reference tells a live entry from a
+    // released element whose address was reused.
+    std::map<std::int32_t, std::unordered_map<const CViewElement*, std::weak_ptr<CViewElement>>>
+        m_members;
     std::weak_ptr<CViewElement> m_capture;
 };
 

@@ -253,8 +253,9 @@ bool CViewElement::ReadProperties() {
     return true;
 }
 
-void CViewElement::SetDescription(const Json& description) {
-    m_description = description;
+void CViewElement::SetDescription(Json description) {
+    LimitDescriptionDepth(description);
+    m_description = std::move(description);
     ReadProperties();
 }
 

@@ -49,7 +49,8 @@ public:
                         bool registerInLayer);
     virtual void Paint(gfx::Graphics& graphics, const gfx::RectF& clip, int layer);
     virtual bool ReadProperties();
-    virtual void SetDescription(const Json& description);
+    // Takes the description by value so a caller can hand over a parsed template without a copy.
+    virtual void SetDescription(Json description);
     virtual bool HandleMessage(platform::UINT message, platform::WPARAM wParam,
                                platform::LPARAM lParam, platform::LRESULT& result);
     // Root service: whether id became the new hover id.

@@ -2,6 +2,8 @@
 
 #include <map>
 #include <mutex>
+#include <utility>
+#include <vector>
 
 namespace Plenvo {
 
@@ -29,11 +31,35 @@ struct NestingGuard {
     NestingGuard& operator=(const NestingGuard&) = delete;
 };
 
+// Each element level is an object and its "elements" array, plus room for members' own values.
+constexpr int kMaxJsonDepth = 2 * kMaxNesting + 16;
+
 } // namespace
+
+void LimitDescriptionDepth(Json& description) {
+    std::vector<std::pair<Json*, int>> pending{{&description, 0}};
+    while (!pending.empty()) {
+        const auto [value, depth] = pending.back();
+        pending.pop_back();
+        if (!value->is_structured()) {
+            continue;
+        }
+        if (depth >= kMaxJsonDepth) {
+            *value = nullptr;
+            continue;
+        }
+        for (Json& child : *value) {
+            pending.emplace_back(&child, depth + 1);
+        }
+    }
+}
 
 std::shared_ptr<CViewElement> CreateViewElement(Json description) {
     if (t_nesting >= kMaxNesting) {
         return nullptr;
+    }
+    if (t_nesting == 0) {
+        LimitDescriptionDepth(description);
     }
     const NestingGuard guard;
     ElementCreator creator;

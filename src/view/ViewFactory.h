@@ -17,6 +17,10 @@ using ElementCreator = std::function<std::shared_ptr<CViewElement>(Json descript
 // reading fails.
 std::shared_ptr<CViewElement> CreateViewElement(Json description);
 
+// Cuts every value nested deeper than a screen could need (replaced by null), without recursion:
+// JSON copies recurse, so a hostile description must be flattened before it is copied.
+void LimitDescriptionDepth(Json& description);
+
 // Replaces any earlier creator of the type.
 void RegisterElementType(const std::string& type, ElementCreator creator);
 void UnregisterElementType(const std::string& type);

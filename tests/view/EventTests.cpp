@@ -101,8 +101,8 @@ TEST(Clicks, APressTakesFocusAndCallsTheEarlierKillFocus) {
     int killed = 0;
     root->SetFocusId(root.get(), [&killed] { ++killed; });
     root->Mouse(WM_LBUTTONDOWN, kOkX, kOkY);
-    EXPECT_EQ(root->focusId, root->FindByName("ok").get());
-    EXPECT_EQ(root->activeId, root->FindByName("ok").get());
+    EXPECT_EQ(root->GetFocusId(), root->FindByName("ok").get());
+    EXPECT_EQ(root->GetActiveId(), root->FindByName("ok").get());
     EXPECT_EQ(killed, 1);
 }
 
@@ -163,7 +163,7 @@ TEST(Blocking, ALeftPressIsAlwaysTakenByTheTopmostElementUnderThePointer) {
     root->FindByName("dialog")->AddEventHandler("lbuttondown", r.Handler("dialog", 0));
     root->Mouse(WM_LBUTTONDOWN, kOkX, kOkY);
     // The press stopped at ok (the dialog saw it only by bubbling).
-    EXPECT_EQ(root->activeId, root->FindByName("ok").get());
+    EXPECT_EQ(root->GetActiveId(), root->FindByName("ok").get());
     EXPECT_EQ(r.events, (std::vector<std::string>{"dialog:dialog.ok."}));
 }
 

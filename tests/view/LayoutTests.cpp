@@ -63,15 +63,20 @@ TEST(Factory, MembersOfTheWrongTypeCountAsAbsent) {
     EXPECT_EQ(e->GetWidthValue().kind, SizeKind::Unset);
 }
 
-TEST(Factory, DeeplyNestedDescriptionsStopAtAFixedDepth) {
+// Elements nested `levels` deep, built without copies (a copy of such a value would recurse).
+Json NestedDescription(int levels) {
     Json d = Json::object();
-    for (int i = 0; i < 5000; ++i) {
+    for (int i = 0; i < levels; ++i) {
         Json next = Json::object();
         next["elements"] = Json::array();
         next["elements"].push_back(std::move(d));
         d = std::move(next);
     }
-    auto root = CreateViewElement(d);
+    return d;
+}
+
+TEST(Factory, DeeplyNestedDescriptionsStopAtAFixedDepth) {
+    auto root = CreateViewElement(NestedDescription(5000));
     ASSERT_TRUE(root);
     int depth = 0;
     for (auto e = root; !e->GetChildren().empty(); e = e->GetChildren()[0]) {
@@ -252,4 +257,15 @@ TEST(LayoutRegistration, EveryLaidOutElementIsRegisteredUnderItsLayer) {
     // Laying out again does not register twice.
     root->LayoutAll(100, 100);
     EXPECT_EQ(root->GetLayers().at(1).size(), 1u);
+}
+
+TEST(Factory, ADescriptionNestedThousandsDeepIsCutBeforeItIsCopied) {
+    // Handed over without a copy, as a parsed template is.
+    auto deep = [] { return NestedDescription(100000); };
+    auto root = CreateViewElement(deep());
+    ASSERT_TRUE(root);
+    EXPECT_FALSE(root->GetChildren().empty());
+    auto other = CreateViewElement(Json::object());
+    other->SetDescription(deep());
+    EXPECT_FALSE(other->GetChildren().empty());
 }

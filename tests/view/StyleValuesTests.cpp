@@ -1,4 +1,8 @@
 // The style value grammar: colours, font specs, pens, paddings, sizes, cursors and images.
+#if defined(__GNUC__) && !defined(__clang__)
+// GCC 12 with sanitizers warns about std::function inside <regex>; the warning is a false one.
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#endif
 #include "gfx/OffscreenSurface.h"
 #include "view/StyleValues.h"
 
