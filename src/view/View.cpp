@@ -12,6 +12,7 @@
 #include "platform/Keyboard.h"
 #include "platform/Messages.h"
 #include "platform/Messaging.h"
+#include "view/ViewFactory.h"
 
 #include <algorithm>
 #include <chrono>
@@ -304,24 +305,12 @@ void CView::PaintWindow(cairo_t* cr, const platform::RectI& update) {
 
 // --- Input ---
 
-void CView::LeaveHoverRegion() {
-    if (m_hoverId) {
-        auto leave = std::move(m_hoverLeave);
-        m_hoverId = nullptr;
-        m_hoverLeave = nullptr;
-        m_hoverRect = {};
-        if (leave) {
-            leave();
-        }
-    }
-}
-
 void CView::OnMouseMove(platform::LPARAM lParam) {
     const double dpi = Dpi();
     const gfx::PointF point{gfx::PxToMm(platform::LowWord(lParam), dpi),
                             gfx::PxToMm(platform::HighWord(lParam), dpi)};
-    if (m_hoverId && !m_hoverRect.Contains(point)) {
-        LeaveHoverRegion();
+    if (m_slots.HoverId() && !m_slots.HoverRect().Contains(point)) {
+        m_slots.LeaveHover();
     }
     if (auto element = HitTest(point)) {
         element->SetCursor(Cursor::None);
@@ -332,32 +321,19 @@ void CView::OnMouseMove(platform::LPARAM lParam) {
 
 void CView::OnMouseLeave() {
     m_trackingArmed = true;
-    LeaveHoverRegion();
+    m_slots.LeaveHover();
 }
 
 bool CView::TrackHoverRegion(ElementId id, const gfx::RectF& rect, LeaveCallback leave) {
-    if (id == m_hoverId) {
-        return false;
-    }
-    LeaveHoverRegion();
-    m_hoverId = id;
-    m_hoverRect = rect;
-    m_hoverLeave = std::move(leave);
-    return true;
+    return m_slots.TrackHover(id, rect, std::move(leave));
 }
 
 void CView::SetFocusId(ElementId id) {
-    if (m_killFocus && m_focusId && m_focusId != id) {
-        auto killFocus = std::move(m_killFocus);
-        m_killFocus = nullptr;
-        killFocus();
-    }
-    m_focusId = id;
+    m_slots.SetFocus(id);
 }
 
 void CView::SetFocusId(ElementId id, KillFocusCallback killFocus) {
-    SetFocusId(id);
-    m_killFocus = std::move(killFocus);
+    m_slots.SetFocus(id, std::move(killFocus));
 }
 
 std::shared_ptr<CViewElement> CView::HitTest(gfx::PointF pointMm) {
@@ -622,6 +598,8 @@ void CView::OnTemplateReply(SimpleCurl::response& reply) {
         return;
     }
     Json description = Json::parse(reply.body, nullptr, false);
+    // Cut nesting no screen needs before anything copies the value recursively.
+    LimitDescriptionDepth(description);
     if (description.is_discarded() || !description.is_object()) {
         // A template that cannot be read is treated as the server's error, and retried.
         ShowBottomMessage(ServiceTexts::FillText(ServiceTexts::kNotJson, {reply.body}),
@@ -629,11 +607,11 @@ void CView::OnTemplateReply(SimpleCurl::response& reply) {
                           std::string(ServiceTexts::kRetryNowButton), std::nullopt, retryButton);
         return;
     }
-    ApplyTemplate(description, etag);
+    ApplyTemplate(std::move(description), etag);
 }
 
-void CView::ApplyTemplate(const Json& description, const std::string& etag) {
-    SetDescription(description);
+void CView::ApplyTemplate(Json description, const std::string& etag) {
+    SetDescription(std::move(description));
     RequestLayout();
     if (GetViewHooks().templateApplied) {
         GetViewHooks().templateApplied(*this);

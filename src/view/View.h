@@ -8,6 +8,7 @@
 #include "platform/NativeWindow.h"
 #include "view/IHostWindow.h"
 #include "view/LayeredRenderer.h"
+#include "view/RootSlots.h"
 #include "view/ViewElement.h"
 #include "view/ViewHooks.h"
 #include "view/ViewOverlays.h"
@@ -99,11 +100,11 @@ public:
     std::shared_ptr<CViewElement> HitTest(gfx::PointF pointMm) override;
     CViewElement* GetRoot() override { return this; }
     IHostWindow* GetHostWindow() override { return this; }
-    bool IsFocused(ElementId id) override { return m_focusId != nullptr && m_focusId == id; }
+    bool IsFocused(ElementId id) override { return id != nullptr && m_slots.IsFocused(id); }
     void SetFocusId(ElementId id) override;
     void SetFocusId(ElementId id, KillFocusCallback killFocus) override;
-    void SetActiveId(ElementId id) override { m_activeId = id; }
-    bool IsActiveId(ElementId id) override { return m_activeId == id; }
+    void SetActiveId(ElementId id) override { m_slots.SetActive(id); }
+    bool IsActiveId(ElementId id) override { return m_slots.IsActive(id); }
     void RequestLayout() override;
 
     // --- IHostWindow ---
@@ -148,8 +149,7 @@ private:
     void UpdateCaretBlink();
     void InvalidateCaret();
     void RequestTemplate();
-    void ApplyTemplate(const Json& description, const std::string& etag);
-    void LeaveHoverRegion();
+    void ApplyTemplate(Json description, const std::string& etag);
     bool DescriptionIsEmpty() const;
 
     std::string m_pageName;
@@ -157,12 +157,7 @@ private:
     std::unique_ptr<platform::NativeWindow> m_window;
     bool m_layoutPending = false;
     bool m_trackingArmed = true;
-    ElementId m_hoverId = nullptr;
-    gfx::RectF m_hoverRect;
-    LeaveCallback m_hoverLeave;
-    ElementId m_focusId = nullptr;
-    KillFocusCallback m_killFocus;
-    ElementId m_activeId = nullptr;
+    CRootSlots m_slots;
     std::weak_ptr<CViewElement> m_captureElement;
     std::string m_templateETag;
     platform::UINT_PTR m_templateTimer = 0;

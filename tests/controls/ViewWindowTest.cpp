@@ -155,3 +155,25 @@ TEST_F(ViewFixture, ClosingCallsTheCloseCallbacksWithTheStamp) {
     EXPECT_EQ(seen, view->Stamp());
     EXPECT_NE(seen, 0u);
 }
+
+TEST_F(ViewFixture, HostileTemplatesNeitherCrashNorApply) {
+    Open(kTwoBoxes);
+    // Nested far beyond any screen: cut before it is copied, the window stays usable.
+    std::string deep;
+    for (int i = 0; i < 20000; ++i) {
+        deep += R"({"elements":[)";
+    }
+    for (int i = 0; i < 20000; ++i) {
+        deep += "]}";
+    }
+    SimpleCurl::response nested = TemplateReply(deep, "\"deep\"");
+    view->OnTemplateReply(nested);
+    Settle();
+    Window().PaintAll();
+    // Not an object: the server's error, the old screen stays and the band offers a retry.
+    Open(kTwoBoxes);
+    SimpleCurl::response list = TemplateReply("[1,2,3]", "\"list\"");
+    view->OnTemplateReply(list);
+    EXPECT_NE(view->FindByName("left"), nullptr);
+    ASSERT_EQ(view->Overlays().BottomMessages().size(), 1u);
+}
