@@ -234,6 +234,21 @@ std::optional<std::string> LessonPlanService::Teacher(const Request& req) {
     return store_.SessionTeacher(CookieValue(req, kCookie));
 }
 
+std::optional<LessonPlanService::PlanTarget> LessonPlanService::SignedInPlan(const Request& req,
+                                                                             Response& res) {
+    auto teacher = Teacher(req);
+    if (!teacher) {
+        Refuse(res, kNotSignedIn);
+        return std::nullopt;
+    }
+    auto id = IdParam(req);
+    if (!id) {
+        Refuse(res, "教案编号无效");
+        return std::nullopt;
+    }
+    return PlanTarget{*teacher, *id};
+}
+
 LessonPlanService::Handler LessonPlanService::Guard(const char* endpoint, Handler handler) {
     return [this, endpoint, handler](const Request& req, Response& res) {
         auto start = std::chrono::steady_clock::now();
@@ -412,29 +427,23 @@ void LessonPlanService::CreatePlan(const Request& req, Response& res) {
 }
 
 void LessonPlanService::SaveInfo(const Request& req, Response& res) {
-    auto teacher = Teacher(req);
-    if (!teacher)
-        return Refuse(res, kNotSignedIn);
-    auto id = IdParam(req);
-    if (!id)
-        return Refuse(res, "教案编号无效");
+    auto target = SignedInPlan(req, res);
+    if (!target)
+        return;
     PlanInfoInput input;
     if (auto error = ReadPlanInfo(req, options_.limits.maxTitleChars, input))
         return Refuse(res, *error);
-    if (!store_.UpdateInfo(*teacher, *id, input.title, input.lessonType, input.grade,
+    if (!store_.UpdateInfo(target->teacher, target->id, input.title, input.lessonType, input.grade,
                            input.subject))
         return Refuse(res, kNoSuchPlan);
     Reply(res, {{"ok", true}});
 }
 
 void LessonPlanService::PlanInfo(const Request& req, Response& res) {
-    auto teacher = Teacher(req);
-    if (!teacher)
-        return Refuse(res, kNotSignedIn);
-    auto id = IdParam(req);
-    if (!id)
-        return Refuse(res, "教案编号无效");
-    auto plan = store_.GetPlan(*teacher, *id);
+    auto target = SignedInPlan(req, res);
+    if (!target)
+        return;
+    auto plan = store_.GetPlan(target->teacher, target->id);
     if (!plan)
         return Refuse(res, kNoSuchPlan);
     Reply(res, {{"ok", true},
@@ -447,37 +456,28 @@ void LessonPlanService::PlanInfo(const Request& req, Response& res) {
 }
 
 void LessonPlanService::OpenPlan(const Request& req, Response& res) {
-    auto teacher = Teacher(req);
-    if (!teacher)
-        return Refuse(res, kNotSignedIn);
-    auto id = IdParam(req);
-    if (!id)
-        return Refuse(res, "教案编号无效");
-    auto plan = store_.GetPlan(*teacher, *id);
+    auto target = SignedInPlan(req, res);
+    if (!target)
+        return;
+    auto plan = store_.GetPlan(target->teacher, target->id);
     if (!plan)
         return Refuse(res, kNoSuchPlan);
     Reply(res, {{"ok", true}, {"lpdata", PlanData(*plan)}});
 }
 
 void LessonPlanService::DeletePlan(const Request& req, Response& res) {
-    auto teacher = Teacher(req);
-    if (!teacher)
-        return Refuse(res, kNotSignedIn);
-    auto id = IdParam(req);
-    if (!id)
-        return Refuse(res, "教案编号无效");
-    if (!store_.DeletePlan(*teacher, *id))
+    auto target = SignedInPlan(req, res);
+    if (!target)
+        return;
+    if (!store_.DeletePlan(target->teacher, target->id))
         return Refuse(res, kNoSuchPlan);
     Reply(res, {{"ok", true}});
 }
 
 void LessonPlanService::LineEvent(const Request& req, Response& res) {
-    auto teacher = Teacher(req);
-    if (!teacher)
-        return Refuse(res, kNotSignedIn);
-    auto id = IdParam(req);
-    if (!id)
-        return Refuse(res, "教案编号无效");
+    auto target = SignedInPlan(req, res);
+    if (!target)
+        return;
     std::string event = req.has_param("e") ? req.get_param_value("e") : "";
     std::string name = req.has_param("name") ? req.get_param_value("name") : "";
     if (name.empty() || name.size() > 200 || !IsValidUtf8(name) || HasControlCharacters(name))
@@ -501,7 +501,7 @@ void LessonPlanService::LineEvent(const Request& req, Response& res) {
         return Refuse(res, "未知的事件");
     }
     bool changed = false;
-    if (store_.EditGrid(*teacher, *id, edit, changed) != PlanAccess::Own)
+    if (store_.EditGrid(target->teacher, target->id, edit, changed) != PlanAccess::Own)
         return Refuse(res, kNoSuchPlan);
     if (!changed)
         return Refuse(res, event == "delline" ? "该行不存在或不能删除" : "无法在此处添加行");
@@ -513,12 +513,9 @@ void LessonPlanService::Save(const Request& req, Response& res, const ContentRea
     if (ReplyToBadBody(res, ReadBody(req, reader, options_.limits.maxBodyBytes,
                                      options_.limits.maxSaveBytes, body)))
         return;
-    auto teacher = Teacher(req);
-    if (!teacher)
-        return Refuse(res, kNotSignedIn);
-    auto id = IdParam(req);
-    if (!id)
-        return Refuse(res, "教案编号无效");
+    auto target = SignedInPlan(req, res);
+    if (!target)
+        return;
     auto stamp = VersionStamp::Parse(req.has_param("t") ? req.get_param_value("t") : "");
     if (!stamp)
         return Refuse(res, "版本号无效");
@@ -537,7 +534,7 @@ void LessonPlanService::Save(const Request& req, Response& res, const ContentRea
     }
     if (cells.empty())
         return Refuse(res, "保存数据中没有教案内容", 400);
-    switch (store_.SaveVersion(*teacher, *id, *stamp, cells)) {
+    switch (store_.SaveVersion(target->teacher, target->id, *stamp, cells)) {
     case SaveOutcome::Stored:
     case SaveOutcome::AlreadyStored:
         return Reply(res, {{"ok", true}});

@@ -82,6 +82,13 @@ private:
     void Dump(const httplib::Request&, httplib::Response&, const httplib::ContentReader&);
 
     std::optional<std::string> Teacher(const httplib::Request& req);
+    // The signed-in teacher and the plan id of a request; a refusal is answered when either is
+    // missing.
+    struct PlanTarget {
+        std::string teacher;
+        int64_t id;
+    };
+    std::optional<PlanTarget> SignedInPlan(const httplib::Request& req, httplib::Response& res);
 
     Store& store_;
     ServiceOptions options_;
