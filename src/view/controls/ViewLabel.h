@@ -1,6 +1,6 @@
 #pragma once
-// One text drawn in the content rectangle with the font, alignment and colour of its font spec.
-// A label without a colour in its font spec draws no visible text but still paints its
+// One text drawn in the content rectangle with the font, alignment and colour its "font" member
+// names. A label whose "font" names no colour draws no visible text but still paints its
 // background.
 #include "view/StyleValues.h"
 #include "view/ViewElement.h"
