@@ -247,12 +247,7 @@ void CView::OnLayoutTimer() {
     gfx::RectF area;
     gfx::SizeF size;
     Layout(area, {0, 0}, size, true);
-    if (!area.IsEmpty()) {
-        Invalidate(PixelRect{static_cast<int>(gfx::MmToPx(area.x, Dpi())),
-                             static_cast<int>(gfx::MmToPx(area.y, Dpi())),
-                             static_cast<int>(std::ceil(gfx::MmToPx(area.Right(), Dpi()))),
-                             static_cast<int>(std::ceil(gfx::MmToPx(area.Bottom(), Dpi())))});
-    }
+    InvalidateRectMm(area);
 }
 
 void CView::Layout(gfx::RectF& result, gfx::PointF origin, gfx::SizeF& resultSize,
