@@ -364,8 +364,7 @@ Point CView::ScreenToClient(Point screen) {
     if (!WindowExists()) {
         return screen;
     }
-    const platform::PointI p = m_window->ScreenToClient({screen.x, screen.y});
-    return {p.x, p.y};
+    return m_window->ScreenToClient(screen);
 }
 
 // --- Invalidation ---

@@ -1,6 +1,8 @@
 #pragma once
 // Pixel-world values exchanged between elements and their window, and the callables elements
 // hand to the root services.
+#include "platform/Geometry.h"
+
 #include <functional>
 #include <memory>
 #include <string>
@@ -9,12 +11,8 @@ namespace Plenvo {
 
 class CViewElement;
 
-// Client or screen pixels.
-struct Point {
-    int x = 0;
-    int y = 0;
-    bool operator==(const Point&) const = default;
-};
+// Client or screen pixels, as the platform's windows speak them.
+using Point = platform::PointI;
 
 // Device pixels, edges exclusive on the right and bottom as the platform's rectangles are.
 struct PixelRect {
