@@ -140,8 +140,8 @@ std::unique_ptr<Bitmap> Bitmap::FromBytes(std::span<const unsigned char> bytes) 
         return nullptr;
     }
     std::unique_ptr<Bitmap> bitmap(new Bitmap());
-    bitmap->m_width = gdk_pixbuf_animation_get_width(animation);
-    bitmap->m_height = gdk_pixbuf_animation_get_height(animation);
+    bitmap->width_ = gdk_pixbuf_animation_get_width(animation);
+    bitmap->height_ = gdk_pixbuf_animation_get_height(animation);
 
     std::vector<unsigned> gifDelays;
     if (!gdk_pixbuf_animation_is_static_image(animation)) {
@@ -150,7 +150,7 @@ std::unique_ptr<Bitmap> Bitmap::FromBytes(std::span<const unsigned char> bytes) 
     if (gifDelays.size() > 1) {
         // Step the decoder's own clock from frame to frame; it knows the disposal rules.
         const std::int64_t frameBytes =
-            static_cast<std::int64_t>(bitmap->m_width) * bitmap->m_height * 4;
+            static_cast<std::int64_t>(bitmap->width_) * bitmap->height_ * 4;
         std::size_t count = std::min<std::size_t>(gifDelays.size(), kMaxFrames);
         if (frameBytes > 0) {
             count = std::min<std::size_t>(count,
@@ -162,9 +162,9 @@ std::unique_ptr<Bitmap> Bitmap::FromBytes(std::span<const unsigned char> bytes) 
         for (std::size_t i = 0; i < count; ++i) {
             if (cairo_surface_t* s =
                     SurfaceFromPixbuf(gdk_pixbuf_animation_iter_get_pixbuf(iter))) {
-                bitmap->m_frames.push_back(s);
+                bitmap->frames_.push_back(s);
                 // Stored in hundredths of a second; the program counts milliseconds.
-                bitmap->m_delays.push_back(gifDelays[i] * 10);
+                bitmap->delays_.push_back(gifDelays[i] * 10);
             }
             const int step = gdk_pixbuf_animation_iter_get_delay_time(iter);
             if (step < 0) {
@@ -175,16 +175,16 @@ std::unique_ptr<Bitmap> Bitmap::FromBytes(std::span<const unsigned char> bytes) 
         }
         G_GNUC_END_IGNORE_DEPRECATIONS
         g_object_unref(iter);
-        if (bitmap->m_frames.size() < 2) {
-            bitmap->m_delays.clear();
+        if (bitmap->frames_.size() < 2) {
+            bitmap->delays_.clear();
         }
     } else if (GdkPixbuf* still = gdk_pixbuf_animation_get_static_image(animation)) {
         if (cairo_surface_t* s = SurfaceFromPixbuf(still)) {
-            bitmap->m_frames.push_back(s);
+            bitmap->frames_.push_back(s);
         }
     }
     g_object_unref(loader);
-    if (bitmap->m_frames.empty()) {
+    if (bitmap->frames_.empty()) {
         return nullptr;
     }
     return bitmap;
@@ -212,21 +212,21 @@ std::unique_ptr<Bitmap> Bitmap::FromSurface(cairo_surface_t* surface) {
         return nullptr;
     }
     std::unique_ptr<Bitmap> bitmap(new Bitmap());
-    bitmap->m_width = cairo_image_surface_get_width(surface);
-    bitmap->m_height = cairo_image_surface_get_height(surface);
-    bitmap->m_frames.push_back(cairo_surface_reference(surface));
+    bitmap->width_ = cairo_image_surface_get_width(surface);
+    bitmap->height_ = cairo_image_surface_get_height(surface);
+    bitmap->frames_.push_back(cairo_surface_reference(surface));
     return bitmap;
 }
 
 Bitmap::~Bitmap() {
-    for (cairo_surface_t* s : m_frames) {
+    for (cairo_surface_t* s : frames_) {
         cairo_surface_destroy(s);
     }
 }
 
 void Bitmap::SelectActiveFrame(unsigned index) {
-    if (index < m_frames.size()) {
-        m_active = index;
+    if (index < frames_.size()) {
+        active_ = index;
     }
 }
 

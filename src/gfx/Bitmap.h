@@ -29,24 +29,24 @@ public:
     Bitmap(const Bitmap&) = delete;
     Bitmap& operator=(const Bitmap&) = delete;
 
-    int Width() const { return m_width; }
-    int Height() const { return m_height; }
-    unsigned FrameCount() const { return static_cast<unsigned>(m_frames.size()); }
+    int Width() const { return width_; }
+    int Height() const { return height_; }
+    unsigned FrameCount() const { return static_cast<unsigned>(frames_.size()); }
     // Milliseconds per frame; empty for a still picture.
-    const std::vector<unsigned>& FrameDelays() const { return m_delays; }
-    unsigned ActiveFrame() const { return m_active; }
+    const std::vector<unsigned>& FrameDelays() const { return delays_; }
+    unsigned ActiveFrame() const { return active_; }
     // Out-of-range indices are ignored.
     void SelectActiveFrame(unsigned index);
 
-    cairo_surface_t* Surface() const { return m_frames.empty() ? nullptr : m_frames[m_active]; }
+    cairo_surface_t* Surface() const { return frames_.empty() ? nullptr : frames_[active_]; }
 
 private:
     Bitmap() = default;
-    int m_width = 0;
-    int m_height = 0;
-    std::vector<cairo_surface_t*> m_frames;
-    std::vector<unsigned> m_delays;
-    unsigned m_active = 0;
+    int width_ = 0;
+    int height_ = 0;
+    std::vector<cairo_surface_t*> frames_;
+    std::vector<unsigned> delays_;
+    unsigned active_ = 0;
 };
 
 // The frame count and delays (hundredths of a second, as stored) of a GIF's blocks; empty when

@@ -26,13 +26,13 @@ public:
 
     Font(std::string family, double emSizeMm, int style = FontStyleRegular);
 
-    const std::string& GetFamily() const { return m_family; }
-    double GetSize() const { return m_size; }
-    int GetStyle() const { return m_style; }
-    bool IsUsable() const { return m_size > 0; }
+    const std::string& GetFamily() const { return family_; }
+    double GetSize() const { return size_; }
+    int GetStyle() const { return style_; }
+    bool IsUsable() const { return size_ > 0; }
 
     // Owned by the font; valid while it lives.
-    const PangoFontDescription* Description() const { return m_description.get(); }
+    const PangoFontDescription* Description() const { return description_.get(); }
     // Sets the description and the underline/strikeout attributes on a layout.
     void ApplyTo(PangoLayout* layout) const;
 
@@ -40,10 +40,10 @@ private:
     struct DescriptionDeleter {
         void operator()(PangoFontDescription* d) const { pango_font_description_free(d); }
     };
-    std::string m_family;
-    double m_size;
-    int m_style;
-    std::unique_ptr<PangoFontDescription, DescriptionDeleter> m_description;
+    std::string family_;
+    double size_;
+    int style_;
+    std::unique_ptr<PangoFontDescription, DescriptionDeleter> description_;
 };
 
 } // namespace gfx

@@ -29,54 +29,54 @@ bool Finite(const RectF& r) {
 
 } // namespace
 
-Graphics::Graphics(cairo_t* cr, double dpi) : m_cr(cr), m_dpi(dpi > 0 ? dpi : 96.0) {
-    cairo_save(m_cr);
-    const double scale = m_dpi / kMmPerInch;
-    cairo_scale(m_cr, scale, scale);
-    cairo_set_antialias(m_cr, CAIRO_ANTIALIAS_NONE);
+Graphics::Graphics(cairo_t* cr, double dpi) : cr_(cr), dpi_(dpi > 0 ? dpi : 96.0) {
+    cairo_save(cr_);
+    const double scale = dpi_ / kMmPerInch;
+    cairo_scale(cr_, scale, scale);
+    cairo_set_antialias(cr_, CAIRO_ANTIALIAS_NONE);
 }
 
 Graphics::~Graphics() {
     Restore(0);
-    cairo_restore(m_cr);
+    cairo_restore(cr_);
 }
 
 void Graphics::TranslateTransform(double dx, double dy) {
     if (std::isfinite(dx) && std::isfinite(dy)) {
-        cairo_translate(m_cr, dx, dy);
+        cairo_translate(cr_, dx, dy);
     }
 }
 
 void Graphics::SetClip(const RectF& rect, CombineMode mode) {
     if (mode == CombineMode::Replace) {
-        cairo_reset_clip(m_cr);
+        cairo_reset_clip(cr_);
     }
     if (!Finite(rect)) {
         return;
     }
-    cairo_rectangle(m_cr, rect.x, rect.y, std::max(0.0, rect.width), std::max(0.0, rect.height));
-    cairo_clip(m_cr);
+    cairo_rectangle(cr_, rect.x, rect.y, std::max(0.0, rect.width), std::max(0.0, rect.height));
+    cairo_clip(cr_);
 }
 
 void Graphics::ResetClip() {
-    cairo_reset_clip(m_cr);
+    cairo_reset_clip(cr_);
 }
 
 RectF Graphics::GetClipBounds() const {
     double x1 = 0, y1 = 0, x2 = 0, y2 = 0;
-    cairo_clip_extents(m_cr, &x1, &y1, &x2, &y2);
+    cairo_clip_extents(cr_, &x1, &y1, &x2, &y2);
     return {x1, y1, x2 - x1, y2 - y1};
 }
 
 int Graphics::Save() {
-    cairo_save(m_cr);
-    return m_depth++;
+    cairo_save(cr_);
+    return depth_++;
 }
 
 void Graphics::Restore(int state) {
-    while (m_depth > state && m_depth > 0) {
-        cairo_restore(m_cr);
-        --m_depth;
+    while (depth_ > state && depth_ > 0) {
+        cairo_restore(cr_);
+        --depth_;
     }
 }
 
@@ -88,9 +88,9 @@ void Graphics::FillRectangle(Color color, const RectF& rect) {
     if (AlphaOf(color) == 0 || !Finite(rect) || rect.width <= 0 || rect.height <= 0) {
         return;
     }
-    SetSource(m_cr, color);
-    cairo_rectangle(m_cr, rect.x, rect.y, rect.width, rect.height);
-    cairo_fill(m_cr);
+    SetSource(cr_, color);
+    cairo_rectangle(cr_, rect.x, rect.y, rect.width, rect.height);
+    cairo_fill(cr_);
 }
 
 void Graphics::DrawLines(const Pen& pen, std::span<const PointF> points) {
@@ -103,44 +103,44 @@ void Graphics::DrawLines(const Pen& pen, std::span<const PointF> points) {
         }
     }
     double dx = pen.GetWidth(), dy = 0;
-    cairo_user_to_device_distance(m_cr, &dx, &dy);
-    SetSource(m_cr, pen.GetColor());
-    cairo_set_line_cap(m_cr, CAIRO_LINE_CAP_BUTT);
-    cairo_set_line_join(m_cr, CAIRO_LINE_JOIN_MITER);
+    cairo_user_to_device_distance(cr_, &dx, &dy);
+    SetSource(cr_, pen.GetColor());
+    cairo_set_line_cap(cr_, CAIRO_LINE_CAP_BUTT);
+    cairo_set_line_join(cr_, CAIRO_LINE_JOIN_MITER);
     if (std::hypot(dx, dy) <= 1.0) {
         // A pen no wider than a device pixel draws exactly one pixel: the one whose centre is
         // nearest the line, as on the platform the program came from. Snap in device space.
-        cairo_save(m_cr);
+        cairo_save(cr_);
         std::vector<PointF> device(points.begin(), points.end());
         for (PointF& p : device) {
-            cairo_user_to_device(m_cr, &p.x, &p.y);
+            cairo_user_to_device(cr_, &p.x, &p.y);
             p = {std::floor(p.x + 0.5) + 0.5, std::floor(p.y + 0.5) + 0.5};
         }
-        cairo_identity_matrix(m_cr);
-        cairo_set_line_width(m_cr, 1.0);
-        cairo_move_to(m_cr, device[0].x, device[0].y);
+        cairo_identity_matrix(cr_);
+        cairo_set_line_width(cr_, 1.0);
+        cairo_move_to(cr_, device[0].x, device[0].y);
         for (std::size_t i = 1; i < device.size(); ++i) {
-            cairo_line_to(m_cr, device[i].x, device[i].y);
+            cairo_line_to(cr_, device[i].x, device[i].y);
         }
-        cairo_stroke(m_cr);
-        cairo_restore(m_cr);
+        cairo_stroke(cr_);
+        cairo_restore(cr_);
         return;
     }
-    cairo_set_line_width(m_cr, pen.GetWidth());
-    cairo_move_to(m_cr, points[0].x, points[0].y);
+    cairo_set_line_width(cr_, pen.GetWidth());
+    cairo_move_to(cr_, points[0].x, points[0].y);
     for (std::size_t i = 1; i < points.size(); ++i) {
-        cairo_line_to(m_cr, points[i].x, points[i].y);
+        cairo_line_to(cr_, points[i].x, points[i].y);
     }
-    cairo_stroke(m_cr);
+    cairo_stroke(cr_);
 }
 
 void Graphics::BeginTranslucent() {
-    cairo_push_group(m_cr);
+    cairo_push_group(cr_);
 }
 
 void Graphics::EndTranslucent(double opacity) {
-    cairo_pop_group_to_source(m_cr);
-    cairo_paint_with_alpha(m_cr, std::clamp(std::isfinite(opacity) ? opacity : 1.0, 0.0, 1.0));
+    cairo_pop_group_to_source(cr_);
+    cairo_paint_with_alpha(cr_, std::clamp(std::isfinite(opacity) ? opacity : 1.0, 0.0, 1.0));
 }
 
 void Graphics::DrawString(std::string_view utf8, const Font& font, const RectF& layout,
@@ -150,20 +150,20 @@ void Graphics::DrawString(std::string_view utf8, const Font& font, const RectF& 
         return;
     }
     PlacedText placed = PlaceText(utf8, font, layout, format);
-    cairo_save(m_cr);
+    cairo_save(cr_);
     // The layout rectangle clips, in each direction that has an extent.
     if (layout.width > 0 || layout.height > 0) {
         const double big = 1.0e7;
         cairo_rectangle(
-            m_cr, layout.width > 0 ? layout.x : -big, layout.height > 0 ? layout.y : -big,
+            cr_, layout.width > 0 ? layout.x : -big, layout.height > 0 ? layout.y : -big,
             layout.width > 0 ? layout.width : 2 * big, layout.height > 0 ? layout.height : 2 * big);
-        cairo_clip(m_cr);
+        cairo_clip(cr_);
     }
-    cairo_set_antialias(m_cr, CAIRO_ANTIALIAS_GRAY);
-    SetSource(m_cr, brush.GetColor());
-    cairo_move_to(m_cr, placed.origin.x, placed.origin.y);
-    pango_cairo_show_layout(m_cr, placed.layout.get());
-    cairo_restore(m_cr);
+    cairo_set_antialias(cr_, CAIRO_ANTIALIAS_GRAY);
+    SetSource(cr_, brush.GetColor());
+    cairo_move_to(cr_, placed.origin.x, placed.origin.y);
+    pango_cairo_show_layout(cr_, placed.layout.get());
+    cairo_restore(cr_);
 }
 
 SizeF Graphics::MeasureString(std::string_view utf8, const Font& font, const RectF& layout,
@@ -197,20 +197,20 @@ void Graphics::DrawImage(const Bitmap& bitmap, const RectF& dest, const RectF& s
         source = cairo_surface_create_for_rectangle(surface, src.x, src.y, src.width, src.height);
         from = {0, 0, src.width, src.height};
     }
-    cairo_save(m_cr);
-    cairo_rectangle(m_cr, dest.x, dest.y, dest.width, dest.height);
-    cairo_clip(m_cr);
-    cairo_translate(m_cr, dest.x, dest.y);
-    cairo_scale(m_cr, dest.width / from.width, dest.height / from.height);
-    cairo_translate(m_cr, -from.x, -from.y);
-    cairo_set_source_surface(m_cr, source, 0, 0);
-    cairo_pattern_t* pattern = cairo_get_source(m_cr);
+    cairo_save(cr_);
+    cairo_rectangle(cr_, dest.x, dest.y, dest.width, dest.height);
+    cairo_clip(cr_);
+    cairo_translate(cr_, dest.x, dest.y);
+    cairo_scale(cr_, dest.width / from.width, dest.height / from.height);
+    cairo_translate(cr_, -from.x, -from.y);
+    cairo_set_source_surface(cr_, source, 0, 0);
+    cairo_pattern_t* pattern = cairo_get_source(cr_);
     cairo_pattern_set_filter(pattern, CAIRO_FILTER_GOOD);
     // Padding repeats the edge pixels, so a stretched picture does not fade at its border.
     cairo_pattern_set_extend(pattern, CAIRO_EXTEND_PAD);
-    cairo_rectangle(m_cr, from.x, from.y, from.width, from.height);
-    cairo_fill(m_cr);
-    cairo_restore(m_cr);
+    cairo_rectangle(cr_, from.x, from.y, from.width, from.height);
+    cairo_fill(cr_);
+    cairo_restore(cr_);
     if (source != surface) {
         cairo_surface_destroy(source);
     }

@@ -32,8 +32,8 @@ public:
     Graphics(const Graphics&) = delete;
     Graphics& operator=(const Graphics&) = delete;
 
-    cairo_t* Cairo() const { return m_cr; }
-    double Dpi() const { return m_dpi; }
+    cairo_t* Cairo() const { return cr_; }
+    double Dpi() const { return dpi_; }
 
     void TranslateTransform(double dx, double dy);
 
@@ -69,9 +69,9 @@ public:
     void DrawImage(const Bitmap& bitmap, const RectF& dest, const RectF& srcPixels);
 
 private:
-    cairo_t* m_cr;
-    double m_dpi;
-    int m_depth = 0;
+    cairo_t* cr_;
+    double dpi_;
+    int depth_ = 0;
 };
 
 } // namespace gfx

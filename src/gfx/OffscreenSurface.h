@@ -19,21 +19,21 @@ public:
     OffscreenSurface(const OffscreenSurface&) = delete;
     OffscreenSurface& operator=(const OffscreenSurface&) = delete;
 
-    Graphics& GetGraphics() { return *m_graphics; }
-    cairo_surface_t* Surface() const { return m_surface; }
-    int Width() const { return m_width; }
-    int Height() const { return m_height; }
+    Graphics& GetGraphics() { return *graphics_; }
+    cairo_surface_t* Surface() const { return surface_; }
+    int Width() const { return width_; }
+    int Height() const { return height_; }
 
     // The pixel as straight (not premultiplied) ARGB; 0 outside the surface.
     Color PixelAt(int x, int y) const;
     bool WritePng(const std::string& path) const;
 
 private:
-    int m_width;
-    int m_height;
-    cairo_surface_t* m_surface;
-    cairo_t* m_cr;
-    std::unique_ptr<Graphics> m_graphics;
+    int width_;
+    int height_;
+    cairo_surface_t* surface_;
+    cairo_t* cr_;
+    std::unique_ptr<Graphics> graphics_;
 };
 
 } // namespace gfx

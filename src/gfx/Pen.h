@@ -6,13 +6,13 @@ namespace gfx {
 
 class Pen {
 public:
-    Pen(Color color, double width) : m_color(color), m_width(width) {}
-    Color GetColor() const { return m_color; }
-    double GetWidth() const { return m_width; }
+    Pen(Color color, double width) : color_(color), width_(width) {}
+    Color GetColor() const { return color_; }
+    double GetWidth() const { return width_; }
 
 private:
-    Color m_color;
-    double m_width;
+    Color color_;
+    double width_;
 };
 
 } // namespace gfx

@@ -6,12 +6,12 @@ namespace gfx {
 
 class SolidBrush {
 public:
-    explicit SolidBrush(Color color = 0xFF000000) : m_color(color) {}
-    Color GetColor() const { return m_color; }
-    void SetColor(Color color) { m_color = color; }
+    explicit SolidBrush(Color color = 0xFF000000) : color_(color) {}
+    Color GetColor() const { return color_; }
+    void SetColor(Color color) { color_ = color; }
 
 private:
-    Color m_color;
+    Color color_;
 };
 
 } // namespace gfx

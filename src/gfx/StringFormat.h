@@ -11,21 +11,21 @@ class StringFormat {
 public:
     static constexpr std::uint32_t kNoWrap = 0x1000;
 
-    explicit StringFormat(std::uint32_t flags = 0) : m_flags(flags) {}
+    explicit StringFormat(std::uint32_t flags = 0) : flags_(flags) {}
 
-    std::uint32_t GetFlags() const { return m_flags; }
-    void SetFlags(std::uint32_t flags) { m_flags = flags; }
-    bool NoWrap() const { return (m_flags & kNoWrap) != 0; }
+    std::uint32_t GetFlags() const { return flags_; }
+    void SetFlags(std::uint32_t flags) { flags_ = flags; }
+    bool NoWrap() const { return (flags_ & kNoWrap) != 0; }
 
-    StringAlignment GetAlignment() const { return m_alignment; }
-    void SetAlignment(StringAlignment a) { m_alignment = a; }
-    StringAlignment GetLineAlignment() const { return m_lineAlignment; }
-    void SetLineAlignment(StringAlignment a) { m_lineAlignment = a; }
+    StringAlignment GetAlignment() const { return alignment_; }
+    void SetAlignment(StringAlignment a) { alignment_ = a; }
+    StringAlignment GetLineAlignment() const { return lineAlignment_; }
+    void SetLineAlignment(StringAlignment a) { lineAlignment_ = a; }
 
 private:
-    std::uint32_t m_flags;
-    StringAlignment m_alignment = StringAlignment::Near;
-    StringAlignment m_lineAlignment = StringAlignment::Near;
+    std::uint32_t flags_;
+    StringAlignment alignment_ = StringAlignment::Near;
+    StringAlignment lineAlignment_ = StringAlignment::Near;
 };
 
 } // namespace gfx

@@ -2,7 +2,7 @@
 // The user-interface side of the platform: GTK start-up and the screen resolution that every
 // conversion between millimetres and pixels uses.
 
-#include "platform/Geometry.h"
+#include "platform/PixelGeometry.h"
 
 namespace platform {
 

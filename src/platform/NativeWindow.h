@@ -3,7 +3,7 @@
 // keeps it in memory for tests and for rendering a window to an image. Input reaches the window
 // procedure as messages with Win32 meaning; painting reaches the paint procedure as a cairo
 // context and the update rectangle in pixels.
-#include "platform/Geometry.h"
+#include "platform/PixelGeometry.h"
 #include "platform/Types.h"
 
 #include <functional>

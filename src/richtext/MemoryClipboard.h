@@ -1,6 +1,6 @@
 #pragma once
 // A clipboard kept in memory: for tests and for running without a display.
-#include "richtext/Clipboard.h"
+#include "richtext/IClipboard.h"
 
 namespace richtext {
 

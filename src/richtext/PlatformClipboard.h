@@ -1,7 +1,7 @@
 #pragma once
 // The engine's clipboard on the platform's: the desktop clipboard with a display, an in-process
 // one without.
-#include "richtext/Clipboard.h"
+#include "richtext/IClipboard.h"
 
 namespace richtext {
 

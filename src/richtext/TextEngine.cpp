@@ -1,6 +1,6 @@
 #include "richtext/TextEngine.h"
 
-#include "richtext/Clipboard.h"
+#include "richtext/IClipboard.h"
 #include "richtext/LayoutContext.h"
 #include "richtext/RtfReader.h"
 #include "richtext/RtfWriter.h"

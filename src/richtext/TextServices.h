@@ -2,7 +2,7 @@
 // The text services an element drives: a windowless rich-text editor that takes the host's
 // messages, draws into a rectangle of any cairo surface (window back buffer or printer page) and
 // reports back through its ITextHost.
-#include "richtext/TextHost.h"
+#include "richtext/ITextHost.h"
 #include "richtext/UndoStack.h"
 
 #include "gfx/Geometry.h"

@@ -17,7 +17,7 @@ void CLayeredRenderer::RegisterInLayer(std::int32_t layer,
     if (!element) {
         return;
     }
-    auto& members = m_members[layer];
+    auto& members = members_[layer];
     const auto it = members.find(element.get());
     if (it != members.end()) {
         if (it->second.lock() == element) {
@@ -26,37 +26,37 @@ void CLayeredRenderer::RegisterInLayer(std::int32_t layer,
         // A released element's address, now used by another: its entry is stale.
         members.erase(it);
     }
-    m_layers[layer].push_back(element);
+    layers_[layer].push_back(element);
     members.emplace(element.get(), element);
 }
 
 void CLayeredRenderer::Unregister(std::int32_t layer, const CViewElement* element) {
-    const auto it = m_layers.find(layer);
-    if (it == m_layers.end()) {
+    const auto it = layers_.find(layer);
+    if (it == layers_.end()) {
         return;
     }
     std::erase_if(it->second, [&](const std::weak_ptr<CViewElement>& entry) {
         const auto e = entry.lock();
         return !e || e.get() == element;
     });
-    auto& members = m_members[layer];
+    auto& members = members_[layer];
     members.erase(element);
     std::erase_if(members, [](const auto& entry) { return entry.second.expired(); });
 }
 
 void CLayeredRenderer::Purge(std::int32_t layer) {
-    auto& list = m_layers[layer];
+    auto& list = layers_[layer];
     const std::size_t before = list.size();
     std::erase_if(list, [](const std::weak_ptr<CViewElement>& e) { return e.expired(); });
     if (list.size() != before) {
-        std::erase_if(m_members[layer], [](const auto& entry) { return entry.second.expired(); });
+        std::erase_if(members_[layer], [](const auto& entry) { return entry.second.expired(); });
     }
 }
 
 bool CLayeredRenderer::RouteMessage(platform::UINT message, platform::WPARAM wParam,
                                     platform::LPARAM lParam, platform::LRESULT& result) {
     if (IsMouseMessage(message)) {
-        if (const auto capture = m_capture.lock()) {
+        if (const auto capture = capture_.lock()) {
             if (capture->HandleMessage(message, wParam, lParam, result)) {
                 return true;
             }
@@ -65,7 +65,7 @@ bool CLayeredRenderer::RouteMessage(platform::UINT message, platform::WPARAM wPa
     // Handlers may register, unregister or release elements while the message travels; walk a
     // snapshot and hold each element while it handles the message.
     std::vector<std::weak_ptr<CViewElement>> order;
-    for (auto layer = m_layers.rbegin(); layer != m_layers.rend(); ++layer) {
+    for (auto layer = layers_.rbegin(); layer != layers_.rend(); ++layer) {
         order.insert(order.end(), layer->second.rbegin(), layer->second.rend());
     }
     for (const auto& entry : order) {
@@ -79,7 +79,7 @@ bool CLayeredRenderer::RouteMessage(platform::UINT message, platform::WPARAM wPa
 }
 
 void CLayeredRenderer::Render(gfx::Graphics& graphics, const gfx::RectF& clip) {
-    for (auto& [layer, list] : m_layers) {
+    for (auto& [layer, list] : layers_) {
         Purge(layer);
         const auto snapshot = list;
         for (const auto& entry : snapshot) {
@@ -104,7 +104,7 @@ void CLayeredRenderer::Render(gfx::Graphics& graphics, const gfx::RectF& clip) {
 }
 
 std::shared_ptr<CViewElement> CLayeredRenderer::HitTestLayers(gfx::PointF pointMm) {
-    for (auto layer = m_layers.rbegin(); layer != m_layers.rend(); ++layer) {
+    for (auto layer = layers_.rbegin(); layer != layers_.rend(); ++layer) {
         for (const auto& entry : layer->second) {
             const auto element = entry.lock();
             if (element && element->GetRect().Contains(pointMm)) {

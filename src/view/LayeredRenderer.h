@@ -38,24 +38,24 @@ public:
     // rectangle contains the point (millimetres).
     std::shared_ptr<CViewElement> HitTestLayers(gfx::PointF pointMm);
 
-    void SetCaptureElement(const std::shared_ptr<CViewElement>& element) { m_capture = element; }
-    void ClearCaptureElement() { m_capture.reset(); }
-    std::shared_ptr<CViewElement> GetCaptureElement() const { return m_capture.lock(); }
+    void SetCaptureElement(const std::shared_ptr<CViewElement>& element) { capture_ = element; }
+    void ClearCaptureElement() { capture_.reset(); }
+    std::shared_ptr<CViewElement> GetCaptureElement() const { return capture_.lock(); }
 
     using LayerTable = std::map<std::int32_t, std::vector<std::weak_ptr<CViewElement>>>;
-    const LayerTable& GetLayers() const { return m_layers; }
+    const LayerTable& GetLayers() const { return layers_; }
 
 private:
     // Drops entries of released elements from one layer's list and index.
     void Purge(std::int32_t layer);
 
-    LayerTable m_layers;
+    LayerTable layers_;
     // Which elements each layer lists, so that registering (once per element per layout) does not
     // walk the whole list. Keys are addresses; the weak reference tells a live entry from a
     // released element whose address was reused.
     std::map<std::int32_t, std::unordered_map<const CViewElement*, std::weak_ptr<CViewElement>>>
-        m_members;
-    std::weak_ptr<CViewElement> m_capture;
+        members_;
+    std::weak_ptr<CViewElement> capture_;
 };
 
 bool IsMouseMessage(platform::UINT message);

@@ -20,28 +20,28 @@ gfx::RectF COffscreenRoot::LayoutAll(gfx::SizeF client) {
 }
 
 bool COffscreenRoot::TakeLayoutRequest() {
-    const bool pending = m_layoutPending;
-    m_layoutPending = false;
+    const bool pending = layoutPending_;
+    layoutPending_ = false;
     return pending;
 }
 
 gfx::RectF COffscreenRoot::TakeInvalidArea() {
-    const gfx::RectF area = m_invalid;
-    m_invalid = {};
+    const gfx::RectF area = invalid_;
+    invalid_ = {};
     return area;
 }
 
 void COffscreenRoot::LeaveHover() {
-    m_slots.LeaveHover();
+    slots_.LeaveHover();
 }
 
 bool COffscreenRoot::TrackHoverRegion(ElementId id, const gfx::RectF& rect, LeaveCallback leave) {
-    return m_slots.TrackHover(id, rect, std::move(leave));
+    return slots_.TrackHover(id, rect, std::move(leave));
 }
 
 void COffscreenRoot::InvalidateRectMm(const gfx::RectF& rect) {
     if (!rect.IsEmpty()) {
-        m_invalid = gfx::RectF::Union(m_invalid, rect);
+        invalid_ = gfx::RectF::Union(invalid_, rect);
     }
 }
 
@@ -63,27 +63,27 @@ std::shared_ptr<CViewElement> COffscreenRoot::HitTest(gfx::PointF pointMm) {
 }
 
 bool COffscreenRoot::IsFocused(ElementId id) {
-    return m_slots.IsFocused(id);
+    return slots_.IsFocused(id);
 }
 
 void COffscreenRoot::SetFocusId(ElementId id) {
-    m_slots.SetFocus(id);
+    slots_.SetFocus(id);
 }
 
 void COffscreenRoot::SetFocusId(ElementId id, KillFocusCallback killFocus) {
-    m_slots.SetFocus(id, std::move(killFocus));
+    slots_.SetFocus(id, std::move(killFocus));
 }
 
 void COffscreenRoot::SetActiveId(ElementId id) {
-    m_slots.SetActive(id);
+    slots_.SetActive(id);
 }
 
 bool COffscreenRoot::IsActiveId(ElementId id) {
-    return m_slots.IsActive(id);
+    return slots_.IsActive(id);
 }
 
 void COffscreenRoot::RequestLayout() {
-    m_layoutPending = true;
+    layoutPending_ = true;
 }
 
 } // namespace Plenvo

@@ -37,15 +37,15 @@ public:
     bool IsActiveId(ElementId id) override;
     void RequestLayout() override;
 
-    ElementId GetHoverId() const { return m_slots.HoverId(); }
-    const gfx::RectF& GetHoverRect() const { return m_slots.HoverRect(); }
-    ElementId GetFocusId() const { return m_slots.FocusId(); }
-    ElementId GetActiveId() const { return m_slots.ActiveId(); }
+    ElementId GetHoverId() const { return slots_.HoverId(); }
+    const gfx::RectF& GetHoverRect() const { return slots_.HoverRect(); }
+    ElementId GetFocusId() const { return slots_.FocusId(); }
+    ElementId GetActiveId() const { return slots_.ActiveId(); }
 
 private:
-    CRootSlots m_slots;
-    bool m_layoutPending = false;
-    gfx::RectF m_invalid;
+    CRootSlots slots_;
+    bool layoutPending_ = false;
+    gfx::RectF invalid_;
 };
 
 } // namespace Plenvo

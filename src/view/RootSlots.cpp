@@ -5,42 +5,42 @@
 namespace Plenvo {
 
 bool CRootSlots::TrackHover(ElementId id, const gfx::RectF& rect, LeaveCallback leave) {
-    if (id == m_hoverId) {
+    if (id == hoverId_) {
         return false;
     }
     // The previous region's leave runs first; it may itself ask for root services.
-    if (auto previous = std::move(m_hoverLeave)) {
-        m_hoverLeave = nullptr;
+    if (auto previous = std::move(hoverLeave_)) {
+        hoverLeave_ = nullptr;
         previous();
     }
-    m_hoverId = id;
-    m_hoverRect = rect;
-    m_hoverLeave = std::move(leave);
+    hoverId_ = id;
+    hoverRect_ = rect;
+    hoverLeave_ = std::move(leave);
     return true;
 }
 
 void CRootSlots::LeaveHover() {
-    auto leave = std::move(m_hoverLeave);
-    m_hoverLeave = nullptr;
-    m_hoverId = nullptr;
-    m_hoverRect = {};
+    auto leave = std::move(hoverLeave_);
+    hoverLeave_ = nullptr;
+    hoverId_ = nullptr;
+    hoverRect_ = {};
     if (leave) {
         leave();
     }
 }
 
 void CRootSlots::SetFocus(ElementId id) {
-    if (m_killFocus && m_focusId && m_focusId != id) {
-        auto killFocus = std::move(m_killFocus);
-        m_killFocus = nullptr;
+    if (killFocus_ && focusId_ && focusId_ != id) {
+        auto killFocus = std::move(killFocus_);
+        killFocus_ = nullptr;
         killFocus();
     }
-    m_focusId = id;
+    focusId_ = id;
 }
 
 void CRootSlots::SetFocus(ElementId id, KillFocusCallback killFocus) {
     SetFocus(id);
-    m_killFocus = std::move(killFocus);
+    killFocus_ = std::move(killFocus);
 }
 
 } // namespace Plenvo

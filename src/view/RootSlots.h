@@ -15,27 +15,27 @@ public:
     bool TrackHover(ElementId id, const gfx::RectF& rect, LeaveCallback leave);
     // The pointer left the region or the window: the leave callback runs once and is forgotten.
     void LeaveHover();
-    ElementId HoverId() const { return m_hoverId; }
-    const gfx::RectF& HoverRect() const { return m_hoverRect; }
-    bool HasHoverRegion() const { return static_cast<bool>(m_hoverLeave); }
+    ElementId HoverId() const { return hoverId_; }
+    const gfx::RectF& HoverRect() const { return hoverRect_; }
+    bool HasHoverRegion() const { return static_cast<bool>(hoverLeave_); }
 
-    bool IsFocused(ElementId id) const { return m_focusId == id; }
+    bool IsFocused(ElementId id) const { return focusId_ == id; }
     // A stored kill-focus callback runs (once) when another id takes the focus.
     void SetFocus(ElementId id);
     void SetFocus(ElementId id, KillFocusCallback killFocus);
-    ElementId FocusId() const { return m_focusId; }
+    ElementId FocusId() const { return focusId_; }
 
-    void SetActive(ElementId id) { m_activeId = id; }
-    bool IsActive(ElementId id) const { return m_activeId == id; }
-    ElementId ActiveId() const { return m_activeId; }
+    void SetActive(ElementId id) { activeId_ = id; }
+    bool IsActive(ElementId id) const { return activeId_ == id; }
+    ElementId ActiveId() const { return activeId_; }
 
 private:
-    ElementId m_hoverId = nullptr;
-    gfx::RectF m_hoverRect;
-    LeaveCallback m_hoverLeave;
-    ElementId m_focusId = nullptr;
-    KillFocusCallback m_killFocus;
-    ElementId m_activeId = nullptr;
+    ElementId hoverId_ = nullptr;
+    gfx::RectF hoverRect_;
+    LeaveCallback hoverLeave_;
+    ElementId focusId_ = nullptr;
+    KillFocusCallback killFocus_;
+    ElementId activeId_ = nullptr;
 };
 
 } // namespace Plenvo

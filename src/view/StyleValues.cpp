@@ -130,12 +130,12 @@ std::optional<Span> MatchNumber(Span text, Span literal, bool icase, bool anyDot
 // (group, start) pair that failed once is not tried again.
 class PaddingMatcher {
 public:
-    explicit PaddingMatcher(Span text) : m_text(text), m_failed(4 * (text.size() + 1), false) {}
+    explicit PaddingMatcher(Span text) : text_(text), failed_(4 * (text.size() + 1), false) {}
 
     std::optional<std::array<Span, 4>> Search() {
-        for (std::size_t p = 0; p < m_text.size(); ++p) {
+        for (std::size_t p = 0; p < text_.size(); ++p) {
             if (Group(0, p)) {
-                return m_groups;
+                return groups_;
             }
         }
         return std::nullopt;
@@ -143,20 +143,20 @@ public:
 
 private:
     bool Group(std::size_t k, std::size_t start) {
-        const std::size_t slot = k * (m_text.size() + 1) + start;
-        if (m_failed[slot]) {
+        const std::size_t slot = k * (text_.size() + 1) + start;
+        if (failed_[slot]) {
             return false;
         }
-        const bool minus = start < m_text.size() && m_text[start] == '-';
+        const bool minus = start < text_.size() && text_[start] == '-';
         for (int takeMinus = minus ? 1 : 0; takeMinus >= 0; --takeMinus) {
             const std::size_t digits = start + static_cast<std::size_t>(takeMinus);
-            const std::size_t runEnd = DigitsFrom(m_text, digits);
+            const std::size_t runEnd = DigitsFrom(text_, digits);
             if (runEnd == digits) {
                 continue;
             }
-            if (runEnd < m_text.size() && IsWildcard(m_text[runEnd])) {
+            if (runEnd < text_.size() && IsWildcard(text_[runEnd])) {
                 const std::size_t afterDot = runEnd + 1;
-                for (std::size_t end = DigitsFrom(m_text, afterDot); end >= afterDot; --end) {
+                for (std::size_t end = DigitsFrom(text_, afterDot); end >= afterDot; --end) {
                     if (Continue(k, start, end)) {
                         return true;
                     }
@@ -168,21 +168,21 @@ private:
                 }
             }
         }
-        m_failed[slot] = true;
+        failed_[slot] = true;
         return false;
     }
 
     bool Continue(std::size_t k, std::size_t start, std::size_t end) {
-        m_groups[k] = m_text.substr(start, end - start);
+        groups_[k] = text_.substr(start, end - start);
         if (k == 3) {
             return true;
         }
-        return end < m_text.size() && m_text[end] == ',' && Group(k + 1, end + 1);
+        return end < text_.size() && text_[end] == ',' && Group(k + 1, end + 1);
     }
 
-    Span m_text;
-    std::vector<char> m_failed;
-    std::array<Span, 4> m_groups;
+    Span text_;
+    std::vector<char> failed_;
+    std::array<Span, 4> groups_;
 };
 
 // Longer padding texts are not meaningful, and the search is quadratic in long digit runs.

@@ -61,17 +61,17 @@ std::string HeaderValue(const SimpleCurl::response& reply, std::string_view name
 } // namespace
 
 CView::CView(std::string pageName, ViewServices services)
-    : CViewElement(Json()), m_pageName(std::move(pageName)), m_services(std::move(services)),
-      m_stamp(HighResolutionStamp()), m_overlays(*this) {}
+    : CViewElement(Json()), pageName_(std::move(pageName)), services_(std::move(services)),
+      stamp_(HighResolutionStamp()), overlays_(*this) {}
 
 CView::~CView() {
-    if (m_templateTimer) {
-        SimpleCurl::KillThreadTimer(m_templateTimer);
+    if (templateTimer_) {
+        SimpleCurl::KillThreadTimer(templateTimer_);
     }
     if (WindowExists()) {
         // The window's procedure must not reach this half-destroyed object.
-        m_closeCallbacks.clear();
-        m_window->Destroy();
+        closeCallbacks_.clear();
+        window_->Destroy();
     }
 }
 
@@ -94,31 +94,31 @@ platform::RectI CView::Geometry(const std::string& pageName, const platform::Rec
 bool CView::Create() {
     platform::WindowParams params;
     params.title = kTitle;
-    params.frame = Geometry(m_pageName, platform::WorkArea(), Dpi());
+    params.frame = Geometry(pageName_, platform::WorkArea(), Dpi());
     params.proc = [this](platform::HWND h, platform::UINT m, platform::WPARAM w,
                          platform::LPARAM l) { return WindowProc(h, m, w, l); };
     params.paint = [this](cairo_t* cr, const platform::RectI& update) { PaintWindow(cr, update); };
     // The creation size is known before the window exists; WM_CREATE reads it from here.
     const double dpi = Dpi();
-    m_space = {gfx::PxToMm(params.frame.width, dpi), gfx::PxToMm(params.frame.height, dpi)};
-    m_window = m_services.offscreen ? platform::NativeWindow::CreateOffscreen(std::move(params))
+    space_ = {gfx::PxToMm(params.frame.width, dpi), gfx::PxToMm(params.frame.height, dpi)};
+    window_ = services_.offscreen ? platform::NativeWindow::CreateOffscreen(std::move(params))
                                     : platform::NativeWindow::Create(std::move(params));
-    return m_window != nullptr;
+    return window_ != nullptr;
 }
 
 bool CView::WindowExists() const {
-    return m_window && m_window->Exists();
+    return window_ && window_->Exists();
 }
 
 void CView::Destroy() {
     if (WindowExists()) {
-        m_window->Destroy();
+        window_->Destroy();
     }
 }
 
 void CView::Close() {
     if (WindowExists()) {
-        platform::SendMessage(m_window->Handle(), platform::WM_CLOSE, 0, 0);
+        platform::SendMessage(window_->Handle(), platform::WM_CLOSE, 0, 0);
     }
 }
 
@@ -128,7 +128,7 @@ platform::LRESULT CView::WindowProc(platform::HWND, platform::UINT message, plat
     // Whoever the message makes let go of this window (its close callbacks, a page), it lives
     // until the message is handled.
     const auto keepAlive = weak_from_this().lock();
-    m_overlays.ReleaseRetired();
+    overlays_.ReleaseRetired();
     LRESULT result = 0;
     switch (message) {
     case WM_CREATE:
@@ -192,10 +192,10 @@ platform::LRESULT CView::WindowProc(platform::HWND, platform::UINT message, plat
 
 void CView::OnCreate() {
     // The root's offered space, size and content all start as the creation size.
-    m_size = m_space;
-    m_contentRect = {0, 0, m_space.width, m_space.height};
+    size_ = space_;
+    contentRect_ = {0, 0, space_.width, space_.height};
     const std::weak_ptr<CViewElement> weak = weak_from_this();
-    m_templateTimer = SimpleCurl::RegisterThreadTimer(0, [weak](platform::UINT_PTR id) {
+    templateTimer_ = SimpleCurl::RegisterThreadTimer(0, [weak](platform::UINT_PTR id) {
         auto self = std::static_pointer_cast<CView>(weak.lock());
         if (!self) {
             SimpleCurl::KillThreadTimer(id);
@@ -207,43 +207,43 @@ void CView::OnCreate() {
 }
 
 void CView::OnDestroy() {
-    if (m_templateTimer) {
-        SimpleCurl::KillThreadTimer(m_templateTimer);
-        m_templateTimer = 0;
+    if (templateTimer_) {
+        SimpleCurl::KillThreadTimer(templateTimer_);
+        templateTimer_ = 0;
     }
-    const auto callbacks = m_closeCallbacks;
+    const auto callbacks = closeCallbacks_;
     for (const auto& callback : callbacks) {
-        callback(this, m_stamp);
+        callback(this, stamp_);
     }
 }
 
 bool CView::DescriptionIsEmpty() const {
-    return m_description.is_null() ||
-           ((m_description.is_object() || m_description.is_array()) && m_description.empty());
+    return description_.is_null() ||
+           ((description_.is_object() || description_.is_array()) && description_.empty());
 }
 
 void CView::OnSize(int width, int height) {
     const double dpi = Dpi();
-    m_space = {gfx::PxToMm(width, dpi), gfx::PxToMm(height, dpi)};
+    space_ = {gfx::PxToMm(width, dpi), gfx::PxToMm(height, dpi)};
     if (DescriptionIsEmpty()) {
-        m_size = m_space;
-        m_contentRect.width = m_space.width;
-        m_contentRect.height = m_space.height;
+        size_ = space_;
+        contentRect_.width = space_.width;
+        contentRect_.height = space_.height;
     }
     RequestLayout();
 }
 
 void CView::RequestLayout() {
-    if (m_layoutPending || !WindowExists()) {
+    if (layoutPending_ || !WindowExists()) {
         return;
     }
-    m_layoutPending = true;
-    platform::SetTimer(m_window->Handle(), kLayoutTimer, 1);
+    layoutPending_ = true;
+    platform::SetTimer(window_->Handle(), kLayoutTimer, 1);
 }
 
 void CView::OnLayoutTimer() {
-    platform::KillTimer(m_window->Handle(), kLayoutTimer);
-    m_layoutPending = false;
+    platform::KillTimer(window_->Handle(), kLayoutTimer);
+    layoutPending_ = false;
     gfx::RectF area;
     gfx::SizeF size;
     Layout(area, {0, 0}, size, true);
@@ -253,16 +253,16 @@ void CView::OnLayoutTimer() {
 void CView::Layout(gfx::RectF& result, gfx::PointF origin, gfx::SizeF& resultSize,
                    bool registerInLayer) {
     const gfx::SizeF client = GetClientSize();
-    const gfx::SizeF before = m_size;
-    const gfx::RectF bottomBefore = m_overlays.BottomMessageArea();
-    m_space = client;
+    const gfx::SizeF before = size_;
+    const gfx::RectF bottomBefore = overlays_.BottomMessageArea();
+    space_ = client;
     CViewElement::Layout(result, origin, resultSize, registerInLayer);
     // The root is always exactly the client area, whatever its description says.
-    m_size = client;
-    m_contentRect = {m_padding.left, m_padding.top, client.width - m_padding.left - m_padding.right,
-                     client.height - m_padding.top - m_padding.bottom};
-    const gfx::RectF bottomAfter = m_overlays.LayoutBottomMessages();
-    m_overlays.LayoutCover();
+    size_ = client;
+    contentRect_ = {padding_.left, padding_.top, client.width - padding_.left - padding_.right,
+                     client.height - padding_.top - padding_.bottom};
+    const gfx::RectF bottomAfter = overlays_.LayoutBottomMessages();
+    overlays_.LayoutCover();
     result = gfx::RectF::Union(gfx::RectF::Union(result, bottomBefore), bottomAfter);
     if (before != client) {
         result = {0, 0, client.width, client.height};
@@ -271,7 +271,7 @@ void CView::Layout(gfx::RectF& result, gfx::PointF origin, gfx::SizeF& resultSiz
 }
 
 void CView::PaintWindow(cairo_t* cr, const platform::RectI& update) {
-    m_overlays.ReleaseRetired();
+    overlays_.ReleaseRetired();
     if (update.Empty()) {
         return;
     }
@@ -282,7 +282,7 @@ void CView::PaintWindow(cairo_t* cr, const platform::RectI& update) {
     graphics.SetClip(clip);
     graphics.FillRectangle(0xFFFFFFFF, clip);
     Render(graphics, clip);
-    if (m_caret.created && m_caret.hideCount == 0 && m_caret.blinkOn) {
+    if (caret_.created && caret_.hideCount == 0 && caret_.blinkOn) {
         // The caret inverts what lies under it, as the platform's caret does.
         cairo_save(cr);
         cairo_identity_matrix(cr);
@@ -291,8 +291,8 @@ void CView::PaintWindow(cairo_t* cr, const platform::RectI& update) {
         cairo_clip(cr);
         cairo_set_operator(cr, CAIRO_OPERATOR_DIFFERENCE);
         cairo_set_source_rgb(cr, 1, 1, 1);
-        cairo_rectangle(cr, m_caret.rect.x, m_caret.rect.y, m_caret.rect.width,
-                        m_caret.rect.height);
+        cairo_rectangle(cr, caret_.rect.x, caret_.rect.y, caret_.rect.width,
+                        caret_.rect.height);
         cairo_fill(cr);
         cairo_restore(cr);
     }
@@ -304,31 +304,31 @@ void CView::OnMouseMove(platform::LPARAM lParam) {
     const double dpi = Dpi();
     const gfx::PointF point{gfx::PxToMm(platform::LowWord(lParam), dpi),
                             gfx::PxToMm(platform::HighWord(lParam), dpi)};
-    if (m_slots.HoverId() && !m_slots.HoverRect().Contains(point)) {
-        m_slots.LeaveHover();
+    if (slots_.HoverId() && !slots_.HoverRect().Contains(point)) {
+        slots_.LeaveHover();
     }
     if (auto element = HitTest(point)) {
         element->SetCursor(Cursor::None);
     }
     // The GTK backend always reports leaving; the flag keeps the request-once bookkeeping.
-    m_trackingArmed = false;
+    trackingArmed_ = false;
 }
 
 void CView::OnMouseLeave() {
-    m_trackingArmed = true;
-    m_slots.LeaveHover();
+    trackingArmed_ = true;
+    slots_.LeaveHover();
 }
 
 bool CView::TrackHoverRegion(ElementId id, const gfx::RectF& rect, LeaveCallback leave) {
-    return m_slots.TrackHover(id, rect, std::move(leave));
+    return slots_.TrackHover(id, rect, std::move(leave));
 }
 
 void CView::SetFocusId(ElementId id) {
-    m_slots.SetFocus(id);
+    slots_.SetFocus(id);
 }
 
 void CView::SetFocusId(ElementId id, KillFocusCallback killFocus) {
-    m_slots.SetFocus(id, std::move(killFocus));
+    slots_.SetFocus(id, std::move(killFocus));
 }
 
 std::shared_ptr<CViewElement> CView::HitTest(gfx::PointF pointMm) {
@@ -336,10 +336,10 @@ std::shared_ptr<CViewElement> CView::HitTest(gfx::PointF pointMm) {
 }
 
 void CView::SetCursor(Cursor cursor) {
-    const platform::Cursor wanted = PlatformCursor(cursor == Cursor::None ? m_cursor : cursor);
-    if (wanted != m_windowCursor && WindowExists()) {
-        m_windowCursor = wanted;
-        m_window->SetCursor(wanted);
+    const platform::Cursor wanted = PlatformCursor(cursor == Cursor::None ? cursor_ : cursor);
+    if (wanted != windowCursor_ && WindowExists()) {
+        windowCursor_ = wanted;
+        window_->SetCursor(wanted);
     }
 }
 
@@ -347,16 +347,16 @@ void CView::SetMouseCapture(bool on, CViewElement* element) {
     SetCapture(on);
     if (on) {
         CViewElement* target = element ? element : this;
-        m_captureElement = target->weak_from_this();
+        captureElement_ = target->weak_from_this();
         SetCaptureElement(target->shared_from_this());
     } else {
-        m_captureElement.reset();
+        captureElement_.reset();
         ClearCaptureElement();
     }
 }
 
 bool CView::HasMouseCapture(const CViewElement* element) {
-    auto captured = m_captureElement.lock();
+    auto captured = captureElement_.lock();
     return captured && captured.get() == element;
 }
 
@@ -364,7 +364,7 @@ Point CView::ScreenToClient(Point screen) {
     if (!WindowExists()) {
         return screen;
     }
-    return m_window->ScreenToClient(screen);
+    return window_->ScreenToClient(screen);
 }
 
 // --- Invalidation ---
@@ -376,13 +376,13 @@ void CView::InvalidateRectMm(const gfx::RectF& rect) {
     // Every pixel the area touches: rounding each edge outward leaves no stale sliver.
     const platform::RectI px = CoveringPixels(rect, Dpi());
     if (!px.Empty()) {
-        m_window->Invalidate(px);
+        window_->Invalidate(px);
     }
 }
 
 void CView::Invalidate(const PixelRect& rect) {
     if (WindowExists()) {
-        m_window->Invalidate({rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top});
+        window_->Invalidate({rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top});
     }
 }
 
@@ -398,8 +398,8 @@ void CView::InvalidateArea(const gfx::RectF& rect, int unit) {
 
 void CView::InvalidateAll() {
     if (WindowExists()) {
-        const platform::SizeI size = m_window->ClientSize();
-        m_window->Invalidate({0, 0, size.width, size.height});
+        const platform::SizeI size = window_->ClientSize();
+        window_->Invalidate({0, 0, size.width, size.height});
     }
 }
 
@@ -407,23 +407,23 @@ void CView::InvalidateAll() {
 
 void CView::CreateCaret(const gfx::Bitmap*, int width, int height) {
     InvalidateCaret();
-    m_caret.created = true;
-    m_caret.hideCount = 1;
-    m_caret.rect.width = std::max(width, 1);
-    m_caret.rect.height = std::max(height, 1);
+    caret_.created = true;
+    caret_.hideCount = 1;
+    caret_.rect.width = std::max(width, 1);
+    caret_.rect.height = std::max(height, 1);
     UpdateCaretBlink();
 }
 
 void CView::ShowCaret() {
-    if (m_caret.created && m_caret.hideCount > 0 && --m_caret.hideCount == 0) {
-        m_caret.blinkOn = true;
+    if (caret_.created && caret_.hideCount > 0 && --caret_.hideCount == 0) {
+        caret_.blinkOn = true;
         InvalidateCaret();
     }
     UpdateCaretBlink();
 }
 
 void CView::HideCaret() {
-    if (m_caret.created && m_caret.hideCount++ == 0) {
+    if (caret_.created && caret_.hideCount++ == 0) {
         InvalidateCaret();
     }
     UpdateCaretBlink();
@@ -431,44 +431,44 @@ void CView::HideCaret() {
 
 void CView::SetCaretPos(int x, int y) {
     InvalidateCaret();
-    m_caret.rect.x = x;
-    m_caret.rect.y = y;
-    m_caret.blinkOn = true;
+    caret_.rect.x = x;
+    caret_.rect.y = y;
+    caret_.blinkOn = true;
     InvalidateCaret();
     if (WindowExists()) {
-        m_window->SetImeCursorArea(m_caret.rect);
+        window_->SetImeCursorArea(caret_.rect);
     }
     // Moving restarts the blink so the caret is seen where it landed.
-    if (m_caret.blinking) {
-        platform::SetTimer(m_window->Handle(), kCaretTimer, 530);
+    if (caret_.blinking) {
+        platform::SetTimer(window_->Handle(), kCaretTimer, 530);
     }
 }
 
 void CView::InvalidateCaret() {
-    if (m_caret.created && WindowExists()) {
-        m_window->Invalidate(m_caret.rect);
+    if (caret_.created && WindowExists()) {
+        window_->Invalidate(caret_.rect);
     }
 }
 
 void CView::UpdateCaretBlink() {
     // Blink only while it can be seen: an unfocused window wakes nobody up.
     const bool want =
-        WindowExists() && m_caret.created && m_caret.hideCount == 0 && m_window->HasFocus();
-    if (want == m_caret.blinking) {
+        WindowExists() && caret_.created && caret_.hideCount == 0 && window_->HasFocus();
+    if (want == caret_.blinking) {
         return;
     }
-    m_caret.blinking = want;
+    caret_.blinking = want;
     if (want) {
-        platform::SetTimer(m_window->Handle(), kCaretTimer, 530);
+        platform::SetTimer(window_->Handle(), kCaretTimer, 530);
     } else if (WindowExists()) {
-        platform::KillTimer(m_window->Handle(), kCaretTimer);
+        platform::KillTimer(window_->Handle(), kCaretTimer);
     }
-    m_caret.blinkOn = true;
+    caret_.blinkOn = true;
     InvalidateCaret();
 }
 
 void CView::OnCaretTimer() {
-    m_caret.blinkOn = !m_caret.blinkOn;
+    caret_.blinkOn = !caret_.blinkOn;
     InvalidateCaret();
 }
 
@@ -476,45 +476,45 @@ void CView::OnCaretTimer() {
 
 void CView::SetCapture(bool on) {
     if (WindowExists()) {
-        m_window->SetCapture(on);
+        window_->SetCapture(on);
     }
 }
 
 void CView::SetFocus() {
     if (WindowExists()) {
-        m_window->Focus();
+        window_->Focus();
         UpdateCaretBlink();
     }
 }
 
 gfx::Graphics* CView::GetDC() {
-    if (!m_measure) {
-        m_measure = std::make_unique<gfx::OffscreenSurface>(1, 1, Dpi());
+    if (!measure_) {
+        measure_ = std::make_unique<gfx::OffscreenSurface>(1, 1, Dpi());
     }
-    return &m_measure->GetGraphics();
+    return &measure_->GetGraphics();
 }
 
 void CView::SetTimer(platform::UINT_PTR id, unsigned milliseconds) {
     if (WindowExists()) {
-        platform::SetTimer(m_window->Handle(), id, milliseconds);
+        platform::SetTimer(window_->Handle(), id, milliseconds);
     }
 }
 
 void CView::KillTimer(platform::UINT_PTR id) {
     if (WindowExists()) {
-        platform::KillTimer(m_window->Handle(), id);
+        platform::KillTimer(window_->Handle(), id);
     }
 }
 
 platform::HWND CView::GetHandle() {
-    return m_window ? m_window->Handle() : 0;
+    return window_ ? window_->Handle() : 0;
 }
 
 gfx::SizeF CView::GetClientSize() {
-    if (!m_window) {
-        return m_space;
+    if (!window_) {
+        return space_;
     }
-    const platform::SizeI px = m_window->ClientSize();
+    const platform::SizeI px = window_->ClientSize();
     return {gfx::PxToMm(px.width, Dpi()), gfx::PxToMm(px.height, Dpi())};
 }
 
@@ -524,44 +524,44 @@ void CView::Log(const std::string& text, unsigned) {
 
 void CView::ShowTooltip(const std::optional<std::string>& text) {
     if (WindowExists()) {
-        m_window->SetTooltip(text);
+        window_->SetTooltip(text);
     }
 }
 
 void CView::ShowToast(const std::string& text, unsigned duration) {
-    m_overlays.ShowToast(text, duration);
+    overlays_.ShowToast(text, duration);
 }
 
 void CView::ShowBottomMessage(const std::string& text, const std::string& title,
                               const std::optional<std::string>& firstCaption,
                               const std::optional<std::string>& secondCaption,
                               std::function<void(int button)> callback) {
-    m_overlays.ShowBottomMessage(text, title, firstCaption, secondCaption, std::move(callback));
+    overlays_.ShowBottomMessage(text, title, firstCaption, secondCaption, std::move(callback));
 }
 
 void CView::ShowProgress() {
-    m_overlays.ShowProgress();
+    overlays_.ShowProgress();
 }
 
 void CView::HideProgress() {
-    m_overlays.HideProgress();
+    overlays_.HideProgress();
 }
 
 // --- Screen template ---
 
 void CView::RetryTemplateNow() {
-    if (m_templateTimer) {
-        SimpleCurl::SetThreadTimer(m_templateTimer, 0);
+    if (templateTimer_) {
+        SimpleCurl::SetThreadTimer(templateTimer_, 0);
     }
 }
 
 void CView::RequestTemplate() {
     const std::weak_ptr<CViewElement> weak = weak_from_this();
     auto request =
-        std::make_shared<SimpleCurl::CSimpleCurlAsync>(__FILE__, __LINE__, m_services.session);
-    const CServiceEndpoints endpoints(m_services.serviceBase);
-    request->Get(endpoints.Template(), CServiceEndpoints::TemplateQuery(m_pageName),
-                 [weak, timer = m_templateTimer](SimpleCurl::response& reply) {
+        std::make_shared<SimpleCurl::CSimpleCurlAsync>(__FILE__, __LINE__, services_.session);
+    const CServiceEndpoints endpoints(services_.serviceBase);
+    request->Get(endpoints.Template(), CServiceEndpoints::TemplateQuery(pageName_),
+                 [weak, timer = templateTimer_](SimpleCurl::response& reply) {
                      auto self = std::static_pointer_cast<CView>(weak.lock());
                      if (!self || !self->WindowExists()) {
                          SimpleCurl::KillThreadTimer(timer);
@@ -588,7 +588,7 @@ void CView::OnTemplateReply(SimpleCurl::response& reply) {
         return;
     }
     const std::string etag = HeaderValue(reply, "ETag");
-    if (!etag.empty() && etag == m_templateETag) {
+    if (!etag.empty() && etag == templateETag_) {
         return;
     }
     Json description = Json::parse(reply.body, nullptr, false);
@@ -610,17 +610,17 @@ void CView::ApplyTemplate(Json description, const std::string& etag) {
     if (GetViewHooks().templateApplied) {
         GetViewHooks().templateApplied(*this);
     }
-    if (m_templateTimer) {
-        SimpleCurl::KillThreadTimer(m_templateTimer);
-        m_templateTimer = 0;
+    if (templateTimer_) {
+        SimpleCurl::KillThreadTimer(templateTimer_);
+        templateTimer_ = 0;
     }
-    const auto ready = m_readyCallbacks;
+    const auto ready = readyCallbacks_;
     for (const auto& callback : ready) {
         callback(this);
     }
     Log("已加载模板", 0);
     DismissBottomMessages();
-    m_templateETag = etag;
+    templateETag_ = etag;
     InvalidateAll();
 }
 

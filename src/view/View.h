@@ -64,26 +64,26 @@ public:
     void Close();
 
     void AddCloseCallback(CloseCallback callback) {
-        m_closeCallbacks.push_back(std::move(callback));
+        closeCallbacks_.push_back(std::move(callback));
     }
     void AddReadyCallback(ReadyCallback callback) {
-        m_readyCallbacks.push_back(std::move(callback));
+        readyCallbacks_.push_back(std::move(callback));
     }
 
-    const std::string& PageName() const { return m_pageName; }
-    std::uint64_t Stamp() const { return m_stamp; }
-    platform::NativeWindow* Window() const { return m_window.get(); }
-    const std::string& TemplateETag() const { return m_templateETag; }
-    const ViewServices& Services() const { return m_services; }
-    CViewOverlays& Overlays() { return m_overlays; }
-    bool LayoutPending() const { return m_layoutPending; }
+    const std::string& PageName() const { return pageName_; }
+    std::uint64_t Stamp() const { return stamp_; }
+    platform::NativeWindow* Window() const { return window_.get(); }
+    const std::string& TemplateETag() const { return templateETag_; }
+    const ViewServices& Services() const { return services_; }
+    CViewOverlays& Overlays() { return overlays_; }
+    bool LayoutPending() const { return layoutPending_; }
     double Dpi() const;
 
     // Fires the template request at once (the retry button).
     void RetryTemplateNow();
     // Applies a template reply; the completion of the template request calls it.
     void OnTemplateReply(SimpleCurl::response& reply);
-    void DismissBottomMessages() { m_overlays.DismissBottomMessages(); }
+    void DismissBottomMessages() { overlays_.DismissBottomMessages(); }
     // Handles one window message as the platform delivers it.
     platform::LRESULT WindowProc(platform::HWND hwnd, platform::UINT message,
                                  platform::WPARAM wParam, platform::LPARAM lParam);
@@ -100,11 +100,11 @@ public:
     std::shared_ptr<CViewElement> HitTest(gfx::PointF pointMm) override;
     CViewElement* GetRoot() override { return this; }
     IHostWindow* GetHostWindow() override { return this; }
-    bool IsFocused(ElementId id) override { return id != nullptr && m_slots.IsFocused(id); }
+    bool IsFocused(ElementId id) override { return id != nullptr && slots_.IsFocused(id); }
     void SetFocusId(ElementId id) override;
     void SetFocusId(ElementId id, KillFocusCallback killFocus) override;
-    void SetActiveId(ElementId id) override { m_slots.SetActive(id); }
-    bool IsActiveId(ElementId id) override { return m_slots.IsActive(id); }
+    void SetActiveId(ElementId id) override { slots_.SetActive(id); }
+    bool IsActiveId(ElementId id) override { return slots_.IsActive(id); }
     void RequestLayout() override;
 
     // --- IHostWindow ---
@@ -152,20 +152,20 @@ private:
     void ApplyTemplate(Json description, const std::string& etag);
     bool DescriptionIsEmpty() const;
 
-    std::string m_pageName;
-    ViewServices m_services;
-    std::unique_ptr<platform::NativeWindow> m_window;
-    bool m_layoutPending = false;
-    bool m_trackingArmed = true;
-    CRootSlots m_slots;
-    std::weak_ptr<CViewElement> m_captureElement;
-    std::string m_templateETag;
-    platform::UINT_PTR m_templateTimer = 0;
-    std::vector<CloseCallback> m_closeCallbacks;
-    std::vector<ReadyCallback> m_readyCallbacks;
-    std::uint64_t m_stamp;
-    CViewOverlays m_overlays;
-    platform::Cursor m_windowCursor = platform::Cursor::Arrow;
+    std::string pageName_;
+    ViewServices services_;
+    std::unique_ptr<platform::NativeWindow> window_;
+    bool layoutPending_ = false;
+    bool trackingArmed_ = true;
+    CRootSlots slots_;
+    std::weak_ptr<CViewElement> captureElement_;
+    std::string templateETag_;
+    platform::UINT_PTR templateTimer_ = 0;
+    std::vector<CloseCallback> closeCallbacks_;
+    std::vector<ReadyCallback> readyCallbacks_;
+    std::uint64_t stamp_;
+    CViewOverlays overlays_;
+    platform::Cursor windowCursor_ = platform::Cursor::Arrow;
     // The caret, drawn by the window over the tree: Win32's hide count semantics.
     struct Caret {
         bool created = false;
@@ -173,8 +173,8 @@ private:
         platform::RectI rect;
         bool blinkOn = true;
         bool blinking = false;
-    } m_caret;
-    std::unique_ptr<gfx::OffscreenSurface> m_measure;
+    } caret_;
+    std::unique_ptr<gfx::OffscreenSurface> measure_;
 };
 
 } // namespace Plenvo

@@ -27,7 +27,7 @@ std::int32_t NextLayer(std::int32_t layer) {
 
 } // namespace
 
-CViewElement::CViewElement(Json description) : m_description(std::move(description)) {}
+CViewElement::CViewElement(Json description) : description_(std::move(description)) {}
 
 CViewElement::~CViewElement() {
     ReleaseChildren();
@@ -37,20 +37,20 @@ CViewElement::~CViewElement() {
 
 void CViewElement::Layout(gfx::RectF& result, gfx::PointF origin, gfx::SizeF& resultSize,
                           bool registerInLayer) {
-    const gfx::SizeF old = m_size;
+    const gfx::SizeF old = size_;
     if (registerInLayer) {
         if (CLayeredRenderer* renderer = FindLayeredRenderer()) {
             if (auto self = weak_from_this().lock()) {
-                renderer->RegisterInLayer(m_layer, self);
+                renderer->RegisterInLayer(layer_, self);
             }
         }
     }
 
     result = {origin.x, origin.y, 0, 0};
-    if (origin != m_position && !(old.width == 0 && old.height == 0)) {
-        result = gfx::RectF::Union(result, {m_position.x, m_position.y, old.width, old.height});
+    if (origin != position_ && !(old.width == 0 && old.height == 0)) {
+        result = gfx::RectF::Union(result, {position_.x, position_.y, old.width, old.height});
     }
-    m_position = origin;
+    position_ = origin;
 
     auto resolve = [](const SizeValue& v, double space, double current) {
         switch (v.kind) {
@@ -64,37 +64,37 @@ void CViewElement::Layout(gfx::RectF& result, gfx::PointF origin, gfx::SizeF& re
         }
         return current;
     };
-    m_size.width = resolve(m_width, m_space.width, m_size.width);
-    m_size.height = resolve(m_height, m_space.height, m_size.height);
+    size_.width = resolve(width_, space_.width, size_.width);
+    size_.height = resolve(height_, space_.height, size_.height);
 
-    if (m_size.width < m_space.width) {
-        if (m_align == 1) {
-            m_position.x = origin.x + (m_space.width - m_size.width) * 0.5;
-        } else if (m_align == 2) {
-            m_position.x = origin.x + m_space.width - m_size.width;
+    if (size_.width < space_.width) {
+        if (align_ == 1) {
+            position_.x = origin.x + (space_.width - size_.width) * 0.5;
+        } else if (align_ == 2) {
+            position_.x = origin.x + space_.width - size_.width;
         }
     }
-    if (m_size.height < m_space.height) {
-        if (m_valign == 1) {
-            m_position.y = origin.y + (m_space.height - m_size.height) * 0.5;
-        } else if (m_valign == 2) {
-            m_position.y = origin.y + m_space.height - m_size.height;
+    if (size_.height < space_.height) {
+        if (valign_ == 1) {
+            position_.y = origin.y + (space_.height - size_.height) * 0.5;
+        } else if (valign_ == 2) {
+            position_.y = origin.y + space_.height - size_.height;
         }
     }
 
-    gfx::PointF cursor = m_position;
-    gfx::SizeF remaining = m_size;
+    gfx::PointF cursor = position_;
+    gfx::SizeF remaining = size_;
     double usedWidth = 0;
     double usedHeight = 0;
     // A child's layout may run page code that changes this list; walk a snapshot.
-    const auto children = m_children;
+    const auto children = children_;
     for (const auto& child : children) {
-        child->m_space = remaining;
+        child->space_ = remaining;
         gfx::RectF childArea;
         gfx::SizeF childSize;
         child->Layout(childArea, cursor, childSize, registerInLayer);
         result = gfx::RectF::Union(result, childArea);
-        if (m_horizontal) {
+        if (horizontal_) {
             cursor.x += childSize.width;
             usedWidth += childSize.width;
             usedHeight = std::max(usedHeight, childSize.height);
@@ -107,27 +107,27 @@ void CViewElement::Layout(gfx::RectF& result, gfx::PointF origin, gfx::SizeF& re
         }
     }
 
-    if (m_size.width != usedWidth || m_size.height != usedHeight) {
+    if (size_.width != usedWidth || size_.height != usedHeight) {
         result.width = std::max(result.width, usedWidth);
         result.height = std::max(result.height, usedHeight);
-        m_size.width = std::max(m_size.width, usedWidth);
-        m_size.height = std::max(m_size.height, usedHeight);
+        size_.width = std::max(size_.width, usedWidth);
+        size_.height = std::max(size_.height, usedHeight);
     }
-    if (m_size != old) {
-        result.width = std::max(old.width, m_size.width);
-        result.height = std::max(old.height, m_size.height);
+    if (size_ != old) {
+        result.width = std::max(old.width, size_.width);
+        result.height = std::max(old.height, size_.height);
     }
-    resultSize = m_size;
+    resultSize = size_;
 
-    m_contentRect = {m_position.x + m_padding.left, m_position.y + m_padding.top,
-                     m_size.width - m_padding.right - m_padding.left,
-                     m_size.height - m_padding.bottom - m_padding.top};
+    contentRect_ = {position_.x + padding_.left, position_.y + padding_.top,
+                     size_.width - padding_.right - padding_.left,
+                     size_.height - padding_.bottom - padding_.top};
 
-    if (m_pendingRepaint.width > gfx::kAreaEpsilon && m_pendingRepaint.height > gfx::kAreaEpsilon) {
-        result = gfx::RectF::Union(result, m_pendingRepaint);
-        m_pendingRepaint = {};
+    if (pendingRepaint_.width > gfx::kAreaEpsilon && pendingRepaint_.height > gfx::kAreaEpsilon) {
+        result = gfx::RectF::Union(result, pendingRepaint_);
+        pendingRepaint_ = {};
     }
-    m_lastPosition = m_position;
+    lastPosition_ = position_;
 }
 
 // --- Painting -----------------------------------------------------------------------------
@@ -137,20 +137,20 @@ void CViewElement::Paint(gfx::Graphics& graphics, const gfx::RectF& clip, int /*
     if (visible.IsEmpty()) {
         return;
     }
-    const gfx::RectF inner = gfx::RectF::Intersect(m_contentRect, visible);
+    const gfx::RectF inner = gfx::RectF::Intersect(contentRect_, visible);
     if (inner.IsEmpty()) {
         return;
     }
-    graphics.FillRectangle(m_background, Single(inner));
-    if (m_gridPen) {
+    graphics.FillRectangle(background_, Single(inner));
+    if (gridPen_) {
         // Right and bottom edges 0.1 mm inside, so the frame stays within the content.
-        const gfx::RectF c = Single(m_contentRect);
+        const gfx::RectF c = Single(contentRect_);
         const float r = static_cast<float>(c.x + c.width - 0.1);
         const float b = static_cast<float>(c.y + c.height - 0.1);
         const std::array<gfx::PointF, 5> frame{gfx::PointF{c.x, c.y}, gfx::PointF{r, c.y},
                                                gfx::PointF{r, b}, gfx::PointF{c.x, b},
                                                gfx::PointF{c.x, c.y}};
-        graphics.DrawLines(*m_gridPen, frame);
+        graphics.DrawLines(*gridPen_, frame);
     }
 }
 
@@ -202,35 +202,35 @@ bool CViewElement::BoolMember(const Json& object, const char* key, bool& out) {
 
 bool CViewElement::ReadProperties() {
     ReleaseChildren();
-    const Json& d = m_description;
+    const Json& d = description_;
 
     const std::string* name = StringMember(d, "name");
-    m_name = name ? *name : std::string();
-    m_width = ReadSize(d, "width");
-    m_height = ReadSize(d, "height");
+    name_ = name ? *name : std::string();
+    width_ = ReadSize(d, "width");
+    height_ = ReadSize(d, "height");
     const std::string* bkgnd = StringMember(d, "bkgnd");
-    m_background = bkgnd ? ParseColor(*bkgnd, gfx::kNoColor) : gfx::kNoColor;
+    background_ = bkgnd ? ParseColor(*bkgnd, gfx::kNoColor) : gfx::kNoColor;
     const std::string* layout = StringMember(d, "layout");
-    m_horizontal = layout && *layout == "vertical" ? 0 : 1;
+    horizontal_ = layout && *layout == "vertical" ? 0 : 1;
     const std::string* align = StringMember(d, "align");
-    m_align = !align ? 0 : *align == "center" ? 1 : *align == "right" ? 2 : 0;
+    align_ = !align ? 0 : *align == "center" ? 1 : *align == "right" ? 2 : 0;
     const std::string* valign = StringMember(d, "valign");
-    m_valign = !valign ? 0 : *valign == "center" ? 1 : *valign == "bottom" ? 2 : 0;
+    valign_ = !valign ? 0 : *valign == "center" ? 1 : *valign == "bottom" ? 2 : 0;
     const std::string* padding = StringMember(d, "padding");
-    m_padding = padding ? ParsePadding(*padding) : Padding{};
+    padding_ = padding ? ParsePadding(*padding) : Padding{};
     if (const std::string* cursor = StringMember(d, "cursor")) {
         if (const Cursor c = ParseCursor(*cursor); c != Cursor::None) {
-            m_cursor = c;
+            cursor_ = c;
         }
     }
-    m_blockMouse = false;
-    BoolMember(d, "blockmousemsg", m_blockMouse);
+    blockMouse_ = false;
+    BoolMember(d, "blockmousemsg", blockMouse_);
     const std::string* gridline = StringMember(d, "gridline");
-    m_gridPen = gridline ? ParsePen(*gridline) : nullptr;
-    m_layer = 0;
-    IntMember(d, "layer", m_layer);
+    gridPen_ = gridline ? ParsePen(*gridline) : nullptr;
+    layer_ = 0;
+    IntMember(d, "layer", layer_);
     const std::string* tooltip = StringMember(d, "tooltip");
-    m_tooltip = tooltip ? *tooltip : std::string();
+    tooltip_ = tooltip ? *tooltip : std::string();
 
     if (d.is_object()) {
         const auto elements = d.find("elements");
@@ -242,7 +242,7 @@ bool CViewElement::ReadProperties() {
                 Json copy = item;
                 std::int32_t childLayer = 0;
                 if (!IntMember(copy, "layer", childLayer) || childLayer == 0) {
-                    copy["layer"] = NextLayer(m_layer);
+                    copy["layer"] = NextLayer(layer_);
                 }
                 if (auto child = CreateViewElement(std::move(copy))) {
                     AddChild(std::move(child));
@@ -255,7 +255,7 @@ bool CViewElement::ReadProperties() {
 
 void CViewElement::SetDescription(Json description) {
     LimitDescriptionDepth(description);
-    m_description = std::move(description);
+    description_ = std::move(description);
     ReadProperties();
 }
 
@@ -274,7 +274,7 @@ bool CViewElement::HandleMessage(platform::UINT message, platform::WPARAM /*wPar
     if (!IsMouseMessage(message)) {
         return false;
     }
-    if (!m_contentRect.Contains(MessagePointMm(message, lParam))) {
+    if (!contentRect_.Contains(MessagePointMm(message, lParam))) {
         return false;
     }
     // Handlers may drop this element from the tree; keep it alive until we are done.
@@ -291,14 +291,14 @@ bool CViewElement::HandleMessage(platform::UINT message, platform::WPARAM /*wPar
         if (FireEvent("lbuttonup", "")) {
             return true;
         }
-        if (IsActiveId(this) && FireEvent("click", m_name)) {
+        if (IsActiveId(this) && FireEvent("click", name_)) {
             return true;
         }
         break;
     case platform::WM_MOUSEMOVE: {
-        const bool hasTooltip = !m_tooltip.empty();
+        const bool hasTooltip = !tooltip_.empty();
         std::weak_ptr<CViewElement> weak = weak_from_this();
-        const bool entered = TrackHoverRegion(this, m_contentRect, [weak, hasTooltip] {
+        const bool entered = TrackHoverRegion(this, contentRect_, [weak, hasTooltip] {
             const auto element = weak.lock();
             if (!element) {
                 return;
@@ -314,7 +314,7 @@ bool CViewElement::HandleMessage(platform::UINT message, platform::WPARAM /*wPar
             FireEvent("mousein", "");
             if (hasTooltip) {
                 if (IHostWindow* host = GetHostWindow()) {
-                    host->ShowTooltip(m_tooltip);
+                    host->ShowTooltip(tooltip_);
                 }
             }
         }
@@ -323,13 +323,13 @@ bool CViewElement::HandleMessage(platform::UINT message, platform::WPARAM /*wPar
     default:
         break;
     }
-    return m_blockMouse;
+    return blockMouse_;
 }
 
 // --- Root services: forwarded to the parent -------------------------------------------------
 
 bool CViewElement::TrackHoverRegion(ElementId id, const gfx::RectF& rect, LeaveCallback leave) {
-    return m_parent ? m_parent->TrackHoverRegion(id, rect, std::move(leave)) : false;
+    return parent_ ? parent_->TrackHoverRegion(id, rect, std::move(leave)) : false;
 }
 
 void CViewElement::InvalidateSelf() {
@@ -337,23 +337,23 @@ void CViewElement::InvalidateSelf() {
 }
 
 void CViewElement::InvalidateRectMm(const gfx::RectF& rect) {
-    if (m_parent) {
-        m_parent->InvalidateRectMm(rect);
+    if (parent_) {
+        parent_->InvalidateRectMm(rect);
     }
 }
 
 Point CViewElement::ScreenToClient(Point screen) {
-    return m_parent ? m_parent->ScreenToClient(screen) : Point{};
+    return parent_ ? parent_->ScreenToClient(screen) : Point{};
 }
 
 void CViewElement::SetCursor(Cursor cursor) {
-    if (m_parent) {
-        m_parent->SetCursor(cursor == Cursor::None ? m_cursor : cursor);
+    if (parent_) {
+        parent_->SetCursor(cursor == Cursor::None ? cursor_ : cursor);
     }
 }
 
 void CViewElement::ClearChildren() {
-    const auto children = m_children;
+    const auto children = children_;
     for (const auto& child : children) {
         child->ClearChildren();
     }
@@ -361,65 +361,65 @@ void CViewElement::ClearChildren() {
 }
 
 void CViewElement::SetMouseCapture(bool on, CViewElement* element) {
-    if (m_parent) {
-        m_parent->SetMouseCapture(on, element ? element : this);
+    if (parent_) {
+        parent_->SetMouseCapture(on, element ? element : this);
     }
 }
 
 bool CViewElement::HasMouseCapture(const CViewElement* element) {
-    return m_parent ? m_parent->HasMouseCapture(element ? element : this) : false;
+    return parent_ ? parent_->HasMouseCapture(element ? element : this) : false;
 }
 
 std::shared_ptr<CViewElement> CViewElement::HitTest(gfx::PointF pointMm) {
-    return m_parent ? m_parent->HitTest(pointMm) : nullptr;
+    return parent_ ? parent_->HitTest(pointMm) : nullptr;
 }
 
 CViewElement* CViewElement::GetRoot() {
-    return m_parent ? m_parent->GetRoot() : this;
+    return parent_ ? parent_->GetRoot() : this;
 }
 
 IHostWindow* CViewElement::GetHostWindow() {
-    return m_parent ? m_parent->GetHostWindow() : nullptr;
+    return parent_ ? parent_->GetHostWindow() : nullptr;
 }
 
 bool CViewElement::IsFocused(ElementId id) {
-    return m_parent ? m_parent->IsFocused(id) : false;
+    return parent_ ? parent_->IsFocused(id) : false;
 }
 
 void CViewElement::SetFocusId(ElementId id) {
-    if (m_parent) {
-        m_parent->SetFocusId(id);
+    if (parent_) {
+        parent_->SetFocusId(id);
     }
 }
 
 void CViewElement::SetFocusId(ElementId id, KillFocusCallback killFocus) {
-    if (m_parent) {
-        m_parent->SetFocusId(id, std::move(killFocus));
+    if (parent_) {
+        parent_->SetFocusId(id, std::move(killFocus));
     }
 }
 
 void CViewElement::AddEventHandler(const std::string& name, EventHandler handler) {
-    m_eventHandlers[name].push_back(std::move(handler));
+    eventHandlers_[name].push_back(std::move(handler));
 }
 
 void CViewElement::RemoveEventHandlers(const std::string& name) {
     // The entry stays: an element with an empty list still stops the event from bubbling.
-    m_eventHandlers[name].clear();
+    eventHandlers_[name].clear();
 }
 
 void CViewElement::SetActiveId(ElementId id) {
-    if (m_parent) {
-        m_parent->SetActiveId(id);
+    if (parent_) {
+        parent_->SetActiveId(id);
     }
 }
 
 bool CViewElement::IsActiveId(ElementId id) {
-    return m_parent ? m_parent->IsActiveId(id) : false;
+    return parent_ ? parent_->IsActiveId(id) : false;
 }
 
 void CViewElement::RequestLayout() {
-    if (m_parent) {
-        m_parent->RequestLayout();
+    if (parent_) {
+        parent_->RequestLayout();
     }
 }
 
@@ -429,9 +429,9 @@ int CViewElement::FireEvent(const std::string& name, const std::string& paramete
     std::string dotted = parameter;
     std::shared_ptr<CViewElement> hold = weak_from_this().lock();
     for (CViewElement* e = this; e;) {
-        dotted = e->m_name + "." + dotted;
-        const auto it = e->m_eventHandlers.find(name);
-        if (it != e->m_eventHandlers.end()) {
+        dotted = e->name_ + "." + dotted;
+        const auto it = e->eventHandlers_.find(name);
+        if (it != e->eventHandlers_.end()) {
             // A handler may add or remove handlers, or release this element.
             const std::vector<EventHandler> handlers = it->second;
             const std::shared_ptr<CViewElement> self = e->weak_from_this().lock();
@@ -442,7 +442,7 @@ int CViewElement::FireEvent(const std::string& name, const std::string& paramete
             }
             return 0;
         }
-        e = e->m_parent;
+        e = e->parent_;
         hold = e ? e->weak_from_this().lock() : nullptr;
     }
     return 0;
@@ -452,23 +452,23 @@ void CViewElement::AddChild(std::shared_ptr<CViewElement> child) {
     if (!child) {
         return;
     }
-    child->m_parent = this;
-    m_children.push_back(std::move(child));
-    m_pendingRepaint = gfx::RectF::Union(m_pendingRepaint, GetRect());
+    child->parent_ = this;
+    children_.push_back(std::move(child));
+    pendingRepaint_ = gfx::RectF::Union(pendingRepaint_, GetRect());
     RequestLayout();
 }
 
 std::shared_ptr<CViewElement> CViewElement::FindByName(const std::string& name) {
-    for (const auto& child : m_children) {
+    for (const auto& child : children_) {
         if (auto found = child->FindByName(name)) {
             return found;
         }
     }
-    return m_name == name ? weak_from_this().lock() : nullptr;
+    return name_ == name ? weak_from_this().lock() : nullptr;
 }
 
 CLayeredRenderer* CViewElement::FindLayeredRenderer() {
-    for (CViewElement* e = this; e; e = e->m_parent) {
+    for (CViewElement* e = this; e; e = e->parent_) {
         if (auto* renderer = dynamic_cast<CLayeredRenderer*>(e)) {
             return renderer;
         }
@@ -477,11 +477,11 @@ CLayeredRenderer* CViewElement::FindLayeredRenderer() {
 }
 
 void CViewElement::ReleaseChildren() {
-    auto children = std::move(m_children);
-    m_children.clear();
+    auto children = std::move(children_);
+    children_.clear();
     for (const auto& child : children) {
-        if (child->m_parent == this) {
-            child->m_parent = nullptr;
+        if (child->parent_ == this) {
+            child->parent_ = nullptr;
         }
     }
 }

@@ -89,38 +89,38 @@ public:
 
     // --- State ---
 
-    const Json& GetDescription() const { return m_description; }
-    CViewElement* GetParent() const { return m_parent; }
+    const Json& GetDescription() const { return description_; }
+    CViewElement* GetParent() const { return parent_; }
     // Points this element at a parent that does not list it as a child (a control's own parts).
-    void SetParent(CViewElement* parent) { m_parent = parent; }
-    const std::vector<std::shared_ptr<CViewElement>>& GetChildren() const { return m_children; }
-    const std::string& GetName() const { return m_name; }
-    void SetName(std::string name) { m_name = std::move(name); }
-    gfx::SizeF GetSpace() const { return m_space; }
-    void SetSpace(gfx::SizeF space) { m_space = space; }
-    gfx::PointF GetPosition() const { return m_position; }
-    gfx::SizeF GetSize() const { return m_size; }
-    void SetSize(gfx::SizeF size) { m_size = size; }
-    gfx::RectF GetRect() const { return {m_position.x, m_position.y, m_size.width, m_size.height}; }
-    const gfx::RectF& GetContentRect() const { return m_contentRect; }
-    void SetContentRect(const gfx::RectF& rect) { m_contentRect = rect; }
-    SizeValue GetWidthValue() const { return m_width; }
-    SizeValue GetHeightValue() const { return m_height; }
-    const Padding& GetPadding() const { return m_padding; }
-    gfx::Color GetBackground() const { return m_background; }
-    void SetBackground(gfx::Color color) { m_background = color; }
-    Cursor GetCursor() const { return m_cursor; }
-    float GetOpacity() const { return m_opacity; }
-    void SetOpacity(float opacity) { m_opacity = opacity; }
-    std::int32_t GetLayer() const { return m_layer; }
-    void SetLayer(std::int32_t layer) { m_layer = layer; }
-    const std::string& GetTooltip() const { return m_tooltip; }
-    bool BlocksMouse() const { return m_blockMouse; }
-    bool IsHorizontal() const { return m_horizontal != 0; }
-    int GetAlign() const { return m_align; }
-    int GetVAlign() const { return m_valign; }
-    const gfx::Pen* GetGridPen() const { return m_gridPen.get(); }
-    const gfx::RectF& GetPendingRepaint() const { return m_pendingRepaint; }
+    void SetParent(CViewElement* parent) { parent_ = parent; }
+    const std::vector<std::shared_ptr<CViewElement>>& GetChildren() const { return children_; }
+    const std::string& GetName() const { return name_; }
+    void SetName(std::string name) { name_ = std::move(name); }
+    gfx::SizeF GetSpace() const { return space_; }
+    void SetSpace(gfx::SizeF space) { space_ = space; }
+    gfx::PointF GetPosition() const { return position_; }
+    gfx::SizeF GetSize() const { return size_; }
+    void SetSize(gfx::SizeF size) { size_ = size; }
+    gfx::RectF GetRect() const { return {position_.x, position_.y, size_.width, size_.height}; }
+    const gfx::RectF& GetContentRect() const { return contentRect_; }
+    void SetContentRect(const gfx::RectF& rect) { contentRect_ = rect; }
+    SizeValue GetWidthValue() const { return width_; }
+    SizeValue GetHeightValue() const { return height_; }
+    const Padding& GetPadding() const { return padding_; }
+    gfx::Color GetBackground() const { return background_; }
+    void SetBackground(gfx::Color color) { background_ = color; }
+    Cursor GetCursor() const { return cursor_; }
+    float GetOpacity() const { return opacity_; }
+    void SetOpacity(float opacity) { opacity_ = opacity; }
+    std::int32_t GetLayer() const { return layer_; }
+    void SetLayer(std::int32_t layer) { layer_ = layer; }
+    const std::string& GetTooltip() const { return tooltip_; }
+    bool BlocksMouse() const { return blockMouse_; }
+    bool IsHorizontal() const { return horizontal_ != 0; }
+    int GetAlign() const { return align_; }
+    int GetVAlign() const { return valign_; }
+    const gfx::Pen* GetGridPen() const { return gridPen_.get(); }
+    const gfx::RectF& GetPendingRepaint() const { return pendingRepaint_; }
 
 protected:
     // Reads a JSON string, integer, boolean member; the wrong type counts as absent.
@@ -132,30 +132,30 @@ protected:
     // Detaches and drops the children without touching their own children.
     void ReleaseChildren();
 
-    Json m_description;
-    gfx::SizeF m_space;
-    CViewElement* m_parent = nullptr;
-    std::map<std::string, std::vector<EventHandler>> m_eventHandlers;
-    int m_horizontal = 1;
-    int m_align = 0;
-    int m_valign = 0;
-    std::vector<std::shared_ptr<CViewElement>> m_children;
-    std::string m_name;
-    SizeValue m_width;
-    SizeValue m_height;
-    gfx::SizeF m_size;
-    gfx::PointF m_position;
-    gfx::RectF m_contentRect;
-    gfx::PointF m_lastPosition;
-    Padding m_padding;
-    gfx::Color m_background = 0xFFFFFFFF;
-    Cursor m_cursor = Cursor::Arrow;
-    std::unique_ptr<gfx::Pen> m_gridPen;
-    gfx::RectF m_pendingRepaint;
-    float m_opacity = 1.0f;
-    std::int32_t m_layer = 0;
-    std::string m_tooltip;
-    bool m_blockMouse = false;
+    Json description_;
+    gfx::SizeF space_;
+    CViewElement* parent_ = nullptr;
+    std::map<std::string, std::vector<EventHandler>> eventHandlers_;
+    int horizontal_ = 1;
+    int align_ = 0;
+    int valign_ = 0;
+    std::vector<std::shared_ptr<CViewElement>> children_;
+    std::string name_;
+    SizeValue width_;
+    SizeValue height_;
+    gfx::SizeF size_;
+    gfx::PointF position_;
+    gfx::RectF contentRect_;
+    gfx::PointF lastPosition_;
+    Padding padding_;
+    gfx::Color background_ = 0xFFFFFFFF;
+    Cursor cursor_ = Cursor::Arrow;
+    std::unique_ptr<gfx::Pen> gridPen_;
+    gfx::RectF pendingRepaint_;
+    float opacity_ = 1.0f;
+    std::int32_t layer_ = 0;
+    std::string tooltip_;
+    bool blockMouse_ = false;
 };
 
 } // namespace Plenvo

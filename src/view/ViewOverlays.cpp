@@ -27,10 +27,10 @@ Json BottomButton(const char* name, const std::string& caption, Json width, Json
 } // namespace
 
 CViewOverlays::CViewOverlays(CView& view)
-    : m_view(view), m_self(std::make_shared<CViewOverlays*>(this)) {}
+    : view_(view), self_(std::make_shared<CViewOverlays*>(this)) {}
 
 CViewOverlays::~CViewOverlays() {
-    for (platform::UINT_PTR timer : m_toastTimers) {
+    for (platform::UINT_PTR timer : toastTimers_) {
         SimpleCurl::KillThreadTimer(timer);
     }
 }
@@ -117,41 +117,41 @@ void CViewOverlays::Retire(const std::shared_ptr<CViewElement>& element) {
     // Off the screen and out of the input at once; the object itself lives until the window's
     // next message, since one of its own handlers may be running.
     const std::function<void(CViewElement&)> unregister = [&](CViewElement& e) {
-        m_view.Unregister(e.GetLayer(), &e);
+        view_.Unregister(e.GetLayer(), &e);
         for (const auto& child : e.GetChildren()) {
             unregister(*child);
         }
     };
     unregister(*element);
-    m_retired.push_back(element);
+    retired_.push_back(element);
 }
 
 void CViewOverlays::LayOut(const std::shared_ptr<CViewElement>& element) {
     // The root serves the overlay without listing it among its children.
-    element->SetParent(&m_view);
-    element->SetSpace(m_view.GetSize());
+    element->SetParent(&view_);
+    element->SetSpace(view_.GetSize());
     gfx::RectF area;
     gfx::SizeF size;
     element->Layout(area, {0, 0}, size, true);
 }
 
 gfx::RectF CViewOverlays::LayoutBottomMessages() {
-    while (m_bottom.size() > 1) {
-        Retire(m_bottom.front());
-        m_bottom.erase(m_bottom.begin());
+    while (bottom_.size() > 1) {
+        Retire(bottom_.front());
+        bottom_.erase(bottom_.begin());
     }
     gfx::RectF area;
-    for (const auto& message : m_bottom) {
+    for (const auto& message : bottom_) {
         LayOut(message);
         area = gfx::RectF::Union(area, message->GetRect());
     }
-    m_bottomArea = area;
+    bottomArea_ = area;
     return area;
 }
 
 void CViewOverlays::LayoutCover() {
-    if (m_cover) {
-        LayOut(m_cover);
+    if (cover_) {
+        LayOut(cover_);
     }
 }
 
@@ -160,17 +160,17 @@ void CViewOverlays::ShowBottomMessage(const std::string& text, const std::string
                                       const std::optional<std::string>& secondCaption,
                                       std::function<void(int button)> callback) {
     auto band = CreateViewElement(
-        BottomMessageDescription(text, title, firstCaption, secondCaption, m_view.Dpi()));
+        BottomMessageDescription(text, title, firstCaption, secondCaption, view_.Dpi()));
     if (!band) {
         return;
     }
-    const std::weak_ptr<CViewOverlays*> self = m_self;
+    const std::weak_ptr<CViewOverlays*> self = self_;
     const auto bind = [&](const char* name, int number) {
         if (auto button = band->FindByName(name)) {
             button->AddEventHandler("click", [self, number](const auto&, const std::string&) {
                 if (auto overlays = self.lock()) {
                     // A copy: the callback may show the next message, which replaces it.
-                    auto callback = (*overlays)->m_bottomCallback;
+                    auto callback = (*overlays)->bottomCallback_;
                     if (callback) {
                         callback(number);
                     }
@@ -185,26 +185,26 @@ void CViewOverlays::ShowBottomMessage(const std::string& text, const std::string
     if (secondCaption) {
         bind("bottom_message_button2", 2);
     }
-    m_bottom.push_back(band);
-    m_bottomCallback = std::move(callback);
-    const gfx::RectF before = m_bottomArea;
-    m_view.InvalidateRectMm(gfx::RectF::Union(before, LayoutBottomMessages()));
+    bottom_.push_back(band);
+    bottomCallback_ = std::move(callback);
+    const gfx::RectF before = bottomArea_;
+    view_.InvalidateRectMm(gfx::RectF::Union(before, LayoutBottomMessages()));
 }
 
 void CViewOverlays::DismissBottomMessages() {
-    const gfx::RectF before = m_bottomArea;
-    for (const auto& message : m_bottom) {
+    const gfx::RectF before = bottomArea_;
+    for (const auto& message : bottom_) {
         Retire(message);
     }
-    m_bottom.clear();
+    bottom_.clear();
     LayoutBottomMessages();
     if (!before.IsEmpty()) {
-        m_view.InvalidateRectMm(before);
+        view_.InvalidateRectMm(before);
     }
 }
 
 void CViewOverlays::ShowToast(const std::string& text, unsigned duration) {
-    m_view.Log(text, duration);
+    view_.Log(text, duration);
     Json description = ToastDescription();
     description["value"] = text;
     auto toast = CreateViewElement(std::move(description));
@@ -214,16 +214,16 @@ void CViewOverlays::ShowToast(const std::string& text, unsigned duration) {
     char name[64];
     std::snprintf(name, sizeof name, "message[%p]", static_cast<const void*>(toast.get()));
     toast->SetName(name);
-    for (const auto& old : m_toasts) {
+    for (const auto& old : toasts_) {
         InvalidateToast(*old);
         Retire(old);
     }
-    m_toasts.assign(1, toast);
+    toasts_.assign(1, toast);
     LayOut(toast);
     InvalidateToast(*toast);
 
     const std::uint64_t start = platform::GetTickCount();
-    const std::weak_ptr<CViewOverlays*> self = m_self;
+    const std::weak_ptr<CViewOverlays*> self = self_;
     const std::weak_ptr<CViewElement> weakToast = toast;
     const platform::UINT_PTR timer = SimpleCurl::RegisterThreadTimer(
         kToastTick, [self, start, duration, weakToast](platform::UINT_PTR id) {
@@ -233,17 +233,17 @@ void CViewOverlays::ShowToast(const std::string& text, unsigned duration) {
                 SimpleCurl::KillThreadTimer(id);
             }
         });
-    m_toastTimers.push_back(timer);
+    toastTimers_.push_back(timer);
 }
 
 void CViewOverlays::OnToastTick(platform::UINT_PTR timer, std::uint64_t start, unsigned duration,
                                 const std::weak_ptr<CViewElement>& weakToast) {
     auto toast = weakToast.lock();
-    const auto listed = std::find(m_toasts.begin(), m_toasts.end(), toast);
-    if (!toast || listed == m_toasts.end()) {
+    const auto listed = std::find(toasts_.begin(), toasts_.end(), toast);
+    if (!toast || listed == toasts_.end()) {
         // Replaced by a newer notice: its timer has nothing left to do.
         SimpleCurl::KillThreadTimer(timer);
-        std::erase(m_toastTimers, timer);
+        std::erase(toastTimers_, timer);
         return;
     }
     const std::uint64_t elapsed = platform::GetTickCount() - start;
@@ -255,10 +255,10 @@ void CViewOverlays::OnToastTick(platform::UINT_PTR timer, std::uint64_t start, u
         }
         return;
     }
-    m_toasts.erase(listed);
+    toasts_.erase(listed);
     Retire(toast);
     SimpleCurl::KillThreadTimer(timer);
-    std::erase(m_toastTimers, timer);
+    std::erase(toastTimers_, timer);
     InvalidateToast(*toast);
 }
 
@@ -273,7 +273,7 @@ void CViewOverlays::InvalidateToast(const CViewElement& toast) {
         r.height += r.y;
         r.y = 0;
     }
-    m_view.InvalidateRectMm(r);
+    view_.InvalidateRectMm(r);
 }
 
 void CViewOverlays::ShowProgress() {
@@ -281,20 +281,20 @@ void CViewOverlays::ShowProgress() {
     if (!cover) {
         return;
     }
-    if (m_cover) {
-        Retire(m_cover);
+    if (cover_) {
+        Retire(cover_);
     }
-    m_cover = cover;
-    LayOut(m_cover);
-    m_view.InvalidateAll();
+    cover_ = cover;
+    LayOut(cover_);
+    view_.InvalidateAll();
 }
 
 void CViewOverlays::HideProgress() {
-    if (m_cover) {
-        Retire(m_cover);
-        m_cover.reset();
+    if (cover_) {
+        Retire(cover_);
+        cover_.reset();
     }
-    m_view.InvalidateAll();
+    view_.InvalidateAll();
 }
 
 } // namespace Plenvo

@@ -48,14 +48,14 @@ public:
     // bottom-message area afterwards.
     gfx::RectF LayoutBottomMessages();
     void LayoutCover();
-    const gfx::RectF& BottomMessageArea() const { return m_bottomArea; }
+    const gfx::RectF& BottomMessageArea() const { return bottomArea_; }
 
-    const std::vector<std::shared_ptr<CViewElement>>& BottomMessages() const { return m_bottom; }
-    const std::vector<std::shared_ptr<CViewElement>>& Toasts() const { return m_toasts; }
-    const std::shared_ptr<CViewElement>& Cover() const { return m_cover; }
+    const std::vector<std::shared_ptr<CViewElement>>& BottomMessages() const { return bottom_; }
+    const std::vector<std::shared_ptr<CViewElement>>& Toasts() const { return toasts_; }
+    const std::shared_ptr<CViewElement>& Cover() const { return cover_; }
     // Elements taken off the screen while one of their own handlers may still run; released at
     // the window's next message.
-    void ReleaseRetired() { m_retired.clear(); }
+    void ReleaseRetired() { retired_.clear(); }
 
 private:
     void LayOut(const std::shared_ptr<CViewElement>& element);
@@ -64,16 +64,16 @@ private:
                      const std::weak_ptr<CViewElement>& toast);
     void InvalidateToast(const CViewElement& toast);
 
-    CView& m_view;
-    std::vector<std::shared_ptr<CViewElement>> m_bottom;
-    std::function<void(int)> m_bottomCallback;
-    gfx::RectF m_bottomArea;
-    std::vector<std::shared_ptr<CViewElement>> m_toasts;
-    std::vector<platform::UINT_PTR> m_toastTimers;
-    std::shared_ptr<CViewElement> m_cover;
-    std::vector<std::shared_ptr<CViewElement>> m_retired;
+    CView& view_;
+    std::vector<std::shared_ptr<CViewElement>> bottom_;
+    std::function<void(int)> bottomCallback_;
+    gfx::RectF bottomArea_;
+    std::vector<std::shared_ptr<CViewElement>> toasts_;
+    std::vector<platform::UINT_PTR> toastTimers_;
+    std::shared_ptr<CViewElement> cover_;
+    std::vector<std::shared_ptr<CViewElement>> retired_;
     // Lets a toast timer know the overlays still exist.
-    std::shared_ptr<CViewOverlays*> m_self;
+    std::shared_ptr<CViewOverlays*> self_;
 };
 
 } // namespace Plenvo

@@ -1,7 +1,7 @@
 #pragma once
 // Pixel-world values exchanged between elements and their window, and the callables elements
 // hand to the root services.
-#include "platform/Geometry.h"
+#include "platform/PixelGeometry.h"
 
 #include <functional>
 #include <memory>

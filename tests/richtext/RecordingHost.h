@@ -2,7 +2,7 @@
 // An ITextHost for tests: a client rectangle at 96 dpi, an in-memory clipboard, and a record of
 // what the engine asked of its host.
 #include "richtext/MemoryClipboard.h"
-#include "richtext/TextHost.h"
+#include "richtext/ITextHost.h"
 #include "richtext/TextServices.h"
 
 #include "platform/Messages.h"

@@ -16,7 +16,7 @@ class CountingElement : public CViewElement {
 public:
     using CViewElement::CViewElement;
     bool ReadProperties() override {
-        const std::string* fail = StringMember(m_description, "fail");
+        const std::string* fail = StringMember(description_, "fail");
         return CViewElement::ReadProperties() && !fail;
     }
 };

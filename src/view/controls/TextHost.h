@@ -4,7 +4,7 @@
 // the owner's window. The edit element and the plan's text cells each own one.
 #include "view/IHostWindow.h"
 
-#include "richtext/TextHost.h"
+#include "richtext/ITextHost.h"
 #include "richtext/TextServices.h"
 
 #include "gfx/Geometry.h"

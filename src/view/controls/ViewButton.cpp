@@ -15,42 +15,42 @@ gfx::RectF SnapToPixels(const gfx::RectF& mm, double dpi) {
 CViewButton::CViewButton(Json description) : CViewElement(std::move(description)) {}
 
 bool CViewButton::ReadProperties() {
-    const std::string* value = StringMember(m_description, "value");
-    m_value = value ? *value : std::string();
-    const std::string* icon = StringMember(m_description, "icon");
-    m_icon = icon && !icon->empty() ? LoadImage(*icon) : nullptr;
-    const std::string* font = StringMember(m_description, "font");
-    m_font = ParseFont(font ? *font : std::string_view());
+    const std::string* value = StringMember(description_, "value");
+    value_ = value ? *value : std::string();
+    const std::string* icon = StringMember(description_, "icon");
+    icon_ = icon && !icon->empty() ? LoadImage(*icon) : nullptr;
+    const std::string* font = StringMember(description_, "font");
+    font_ = ParseFont(font ? *font : std::string_view());
     if (!CViewElement::ReadProperties()) {
         return false;
     }
-    const std::string* hover = StringMember(m_description, "hover-bkgnd");
-    m_hoverBackground = hover ? ParseColor(*hover, m_background) : m_background;
-    const std::string* press = StringMember(m_description, "press-bkgnd");
-    m_pressBackground = press ? ParseColor(*press, m_background) : m_background;
+    const std::string* hover = StringMember(description_, "hover-bkgnd");
+    hoverBackground_ = hover ? ParseColor(*hover, background_) : background_;
+    const std::string* press = StringMember(description_, "press-bkgnd");
+    pressBackground_ = press ? ParseColor(*press, background_) : background_;
     const auto picture = [this](const char* key) -> std::unique_ptr<gfx::Bitmap> {
-        const std::string* name = StringMember(m_description, key);
+        const std::string* name = StringMember(description_, key);
         return name && !name->empty() ? LoadImage(*name) : nullptr;
     };
-    m_normal = picture("texnor");
-    m_hover = picture("texhov");
-    m_press = picture("texpre");
-    m_disabledPicture = picture("texdis");
+    normal_ = picture("texnor");
+    hover_ = picture("texhov");
+    press_ = picture("texpre");
+    disabledPicture_ = picture("texdis");
 
     const auto state = [this](bool CViewButton::*flag, bool value) {
         return [this, flag, value](const std::shared_ptr<CViewElement>&, const std::string&) {
             SetState(&(this->*flag), value);
-            return flag == &CViewButton::m_hovered ? 1 : 0;
+            return flag == &CViewButton::hovered_ ? 1 : 0;
         };
     };
     RemoveEventHandlers("mousein");
     RemoveEventHandlers("mouseleave");
     RemoveEventHandlers("lbuttondown");
     RemoveEventHandlers("lbuttonup");
-    AddEventHandler("mousein", state(&CViewButton::m_hovered, true));
-    AddEventHandler("mouseleave", state(&CViewButton::m_hovered, false));
-    AddEventHandler("lbuttondown", state(&CViewButton::m_pressed, true));
-    AddEventHandler("lbuttonup", state(&CViewButton::m_pressed, false));
+    AddEventHandler("mousein", state(&CViewButton::hovered_, true));
+    AddEventHandler("mouseleave", state(&CViewButton::hovered_, false));
+    AddEventHandler("lbuttondown", state(&CViewButton::pressed_, true));
+    AddEventHandler("lbuttonup", state(&CViewButton::pressed_, false));
     return true;
 }
 
@@ -61,33 +61,33 @@ void CViewButton::SetState(bool* flag, bool value) {
 }
 
 void CViewButton::SetDisabled(bool disabled) {
-    SetState(&m_disabled, disabled);
+    SetState(&disabled_, disabled);
 }
 
 const gfx::Bitmap* CViewButton::CurrentPicture() const {
-    if (m_pressed && m_press) {
-        return m_press.get();
+    if (pressed_ && press_) {
+        return press_.get();
     }
-    if (m_hovered && m_hover) {
-        return m_hover.get();
+    if (hovered_ && hover_) {
+        return hover_.get();
     }
-    if (m_disabled && m_disabledPicture) {
-        return m_disabledPicture.get();
+    if (disabled_ && disabledPicture_) {
+        return disabledPicture_.get();
     }
-    return m_normal.get();
+    return normal_.get();
 }
 
 gfx::RectF CViewButton::IconRect(double dpi) const {
-    if (!m_icon) {
+    if (!icon_) {
         return {};
     }
-    const double w = gfx::PxToMm(m_icon->Width(), dpi);
-    const double h = gfx::PxToMm(m_icon->Height(), dpi);
-    return {m_contentRect.x + kIconInset, m_contentRect.y + (m_contentRect.height - h) * 0.5, w, h};
+    const double w = gfx::PxToMm(icon_->Width(), dpi);
+    const double h = gfx::PxToMm(icon_->Height(), dpi);
+    return {contentRect_.x + kIconInset, contentRect_.y + (contentRect_.height - h) * 0.5, w, h};
 }
 
 double CViewButton::TextStart(double dpi) const {
-    return m_icon ? m_contentRect.x + kIconInset + IconRect(dpi).width + kIconGap : m_contentRect.x;
+    return icon_ ? contentRect_.x + kIconInset + IconRect(dpi).width + kIconGap : contentRect_.x;
 }
 
 void CViewButton::Paint(gfx::Graphics& graphics, const gfx::RectF& clip, int) {
@@ -96,25 +96,25 @@ void CViewButton::Paint(gfx::Graphics& graphics, const gfx::RectF& clip, int) {
         return;
     }
     const double dpi = graphics.Dpi();
-    const gfx::RectF inner = gfx::RectF::Intersect(m_contentRect, visible);
+    const gfx::RectF inner = gfx::RectF::Intersect(contentRect_, visible);
     if (!inner.IsEmpty()) {
         if (const gfx::Bitmap* picture = CurrentPicture()) {
-            graphics.DrawImage(*picture, SnapToPixels(m_contentRect, dpi));
+            graphics.DrawImage(*picture, SnapToPixels(contentRect_, dpi));
         } else {
-            const gfx::Color fill = m_pressed   ? m_pressBackground
-                                    : m_hovered ? m_hoverBackground
-                                                : m_background;
+            const gfx::Color fill = pressed_   ? pressBackground_
+                                    : hovered_ ? hoverBackground_
+                                                : background_;
             graphics.FillRectangle(fill, inner);
         }
     }
-    if (m_icon) {
-        graphics.DrawImage(*m_icon, SnapToPixels(IconRect(dpi), dpi));
+    if (icon_) {
+        graphics.DrawImage(*icon_, SnapToPixels(IconRect(dpi), dpi));
     }
-    if (!m_value.empty() && m_font.font && m_font.format && m_font.brush) {
+    if (!value_.empty() && font_.font && font_.format && font_.brush) {
         // The width is not reduced by the icon's offset.
-        const gfx::RectF text{TextStart(dpi), m_contentRect.y, m_contentRect.width,
-                              m_contentRect.height};
-        graphics.DrawString(m_value, *m_font.font, text, *m_font.format, *m_font.brush);
+        const gfx::RectF text{TextStart(dpi), contentRect_.y, contentRect_.width,
+                              contentRect_.height};
+        graphics.DrawString(value_, *font_.font, text, *font_.format, *font_.brush);
     }
 }
 

@@ -20,12 +20,12 @@ public:
     bool ReadProperties() override;
     void Paint(gfx::Graphics& graphics, const gfx::RectF& clip, int layer) override;
 
-    bool IsHovered() const { return m_hovered; }
-    bool IsPressed() const { return m_pressed; }
-    bool IsDisabled() const { return m_disabled; }
+    bool IsHovered() const { return hovered_; }
+    bool IsPressed() const { return pressed_; }
+    bool IsDisabled() const { return disabled_; }
     // No description member sets it; a page may grey a button out.
     void SetDisabled(bool disabled);
-    const std::string& GetValue() const { return m_value; }
+    const std::string& GetValue() const { return value_; }
     // The picture the current state shows, none when the background is used.
     const gfx::Bitmap* CurrentPicture() const;
     // Where the icon and the text go in the content rectangle (millimetres).
@@ -35,18 +35,18 @@ public:
 private:
     void SetState(bool* flag, bool value);
 
-    std::string m_value;
-    FontSet m_font;
-    std::unique_ptr<gfx::Bitmap> m_icon;
-    std::unique_ptr<gfx::Bitmap> m_normal;
-    std::unique_ptr<gfx::Bitmap> m_hover;
-    std::unique_ptr<gfx::Bitmap> m_press;
-    std::unique_ptr<gfx::Bitmap> m_disabledPicture;
-    gfx::Color m_hoverBackground = 0xFF000000;
-    gfx::Color m_pressBackground = 0xFF000000;
-    bool m_disabled = false;
-    bool m_hovered = false;
-    bool m_pressed = false;
+    std::string value_;
+    FontSet font_;
+    std::unique_ptr<gfx::Bitmap> icon_;
+    std::unique_ptr<gfx::Bitmap> normal_;
+    std::unique_ptr<gfx::Bitmap> hover_;
+    std::unique_ptr<gfx::Bitmap> press_;
+    std::unique_ptr<gfx::Bitmap> disabledPicture_;
+    gfx::Color hoverBackground_ = 0xFF000000;
+    gfx::Color pressBackground_ = 0xFF000000;
+    bool disabled_ = false;
+    bool hovered_ = false;
+    bool pressed_ = false;
 };
 
 // The rectangle moved and sized to whole pixels, as pictures are drawn.

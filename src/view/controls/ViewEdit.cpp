@@ -43,135 +43,135 @@ CViewEdit::CViewEdit(Json description) : CViewElement(std::move(description)) {}
 CViewEdit::~CViewEdit() = default;
 
 bool CViewEdit::ReadProperties() {
-    const Json& d = m_description;
+    const Json& d = description_;
     if (const std::string* family = StringMember(d, "font-family"); family && !family->empty()) {
-        m_fontFamily = *family;
+        fontFamily_ = *family;
     }
     if (const std::string* value = StringMember(d, "value")) {
-        m_value = *value;
+        value_ = *value;
     }
     if (const std::string* stream = StringMember(d, "stream")) {
-        m_stream = *stream;
+        stream_ = *stream;
     }
-    BoolMember(d, "password", m_password);
-    BoolMember(d, "readonly", m_readOnly);
-    BoolMember(d, "autoheight", m_autoHeight);
+    BoolMember(d, "password", password_);
+    BoolMember(d, "readonly", readOnly_);
+    BoolMember(d, "autoheight", autoHeight_);
     const std::string* color = StringMember(d, "color");
-    m_color = color ? ParseColor(*color, 0xFF000000) : 0xFF000000;
-    m_maxLength = 80;
-    IntMember(d, "maxlength", m_maxLength);
-    m_editStyle = 0;
-    if (m_password) {
-        m_editStyle |= ES_PASSWORD;
+    color_ = color ? ParseColor(*color, 0xFF000000) : 0xFF000000;
+    maxLength_ = 80;
+    IntMember(d, "maxlength", maxLength_);
+    editStyle_ = 0;
+    if (password_) {
+        editStyle_ |= ES_PASSWORD;
     }
-    if (m_readOnly) {
-        m_editStyle |= ES_READONLY;
+    if (readOnly_) {
+        editStyle_ |= ES_READONLY;
     }
     if (HasNoHeight(d)) {
-        m_autoHeight = true;
+        autoHeight_ = true;
     }
     bool multiline = false;
     if (BoolMember(d, "multiline", multiline) && multiline) {
-        m_editStyle |= ES_MULTILINE;
-        m_multiline = true;
+        editStyle_ |= ES_MULTILINE;
+        multiline_ = true;
     }
     // Spelled so in the templates; "content-padding" is not read.
-    m_contentPadding = 0;
+    contentPadding_ = 0;
     if (d.is_object()) {
         const auto padding = d.find("content-paddign");
         if (padding != d.end() && padding->is_number()) {
-            m_contentPadding = padding->get<double>();
+            contentPadding_ = padding->get<double>();
         }
     }
     return CViewElement::ReadProperties();
 }
 
 gfx::RectF CViewEdit::TextRect() const {
-    const double p = m_contentPadding;
-    return {m_position.x + p, m_position.y + p, m_size.width - 2 * p, m_size.height - 2 * p};
+    const double p = contentPadding_;
+    return {position_.x + p, position_.y + p, size_.width - 2 * p, size_.height - 2 * p};
 }
 
 void CViewEdit::CreateTextHost() {
-    m_hostTried = true;
+    hostTried_ = true;
     double fontHeight = 20.0;
-    if (m_description.is_object()) {
-        const auto it = m_description.find("font-height");
-        if (it != m_description.end() && it->is_number()) {
+    if (description_.is_object()) {
+        const auto it = description_.find("font-height");
+        if (it != description_.end() && it->is_number()) {
             fontHeight = it->get<double>();
         }
     }
     TextHostSettings settings;
-    settings.fontFamily = m_fontFamily;
-    settings.editStyle = m_editStyle;
-    settings.wordWrap = m_multiline;
+    settings.fontFamily = fontFamily_;
+    settings.editStyle = editStyle_;
+    settings.wordWrap = multiline_;
     settings.alignment = richtext::Alignment::Left;
-    settings.color = m_color & 0xFFFFFF;
+    settings.color = color_ & 0xFFFFFF;
     settings.fontHeight = fontHeight;
     auto host = std::make_shared<CTextHost>(GetHostWindow(), gfx::RectF{}, settings);
-    host->SetMaxLength(m_maxLength);
+    host->SetMaxLength(maxLength_);
     if (!host->Init()) {
         return; // no engine: the element stays without text
     }
-    if (!m_value.empty()) {
+    if (!value_.empty()) {
         static constexpr std::string_view kFilePrefix = "file:///";
-        if (m_value.compare(0, kFilePrefix.size(), kFilePrefix) == 0) {
+        if (value_.compare(0, kFilePrefix.size(), kFilePrefix) == 0) {
             // The rest is the path; a file that cannot be read loads nothing.
-            std::ifstream file(m_value.substr(kFilePrefix.size()), std::ios::binary);
+            std::ifstream file(value_.substr(kFilePrefix.size()), std::ios::binary);
             if (file) {
                 const std::string bytes((std::istreambuf_iterator<char>(file)),
                                         std::istreambuf_iterator<char>());
                 host->LoadRtf(bytes);
             }
         } else {
-            host->SetText(m_value);
+            host->SetText(value_);
         }
     }
-    if (!m_stream.empty()) {
-        host->LoadRtf(m_stream);
+    if (!stream_.empty()) {
+        host->LoadRtf(stream_);
     }
     richtext::ITextServices* services = host->Services();
     services->OnTxInPlaceActivate();
     services->OnTxPropertyBitsChange(richtext::TXTBIT_BACKSTYLECHANGE,
                                      richtext::TXTBIT_BACKSTYLECHANGE);
-    m_textHost = std::move(host);
+    textHost_ = std::move(host);
 }
 
 void CViewEdit::Layout(gfx::RectF& result, gfx::PointF origin, gfx::SizeF& resultSize,
                        bool registerInLayer) {
     CViewElement::Layout(result, origin, resultSize, registerInLayer);
-    if (!m_hostTried) {
+    if (!hostTried_) {
         CreateTextHost();
     }
-    if (m_textHost && m_autoHeight) {
+    if (textHost_ && autoHeight_) {
         const double dpi = gfx::ScreenDpi();
-        const int width = static_cast<int>(gfx::MmToPx(m_size.width - 2 * m_contentPadding, dpi));
-        m_textHost->SetHostWindow(GetHostWindow());
-        const int pixels = m_textHost->NaturalHeight(std::max(width, 1), dpi);
-        const double height = gfx::PxToMm(pixels, dpi) + 2 * m_contentPadding + 10.0;
-        if (height != m_size.height) {
+        const int width = static_cast<int>(gfx::MmToPx(size_.width - 2 * contentPadding_, dpi));
+        textHost_->SetHostWindow(GetHostWindow());
+        const int pixels = textHost_->NaturalHeight(std::max(width, 1), dpi);
+        const double height = gfx::PxToMm(pixels, dpi) + 2 * contentPadding_ + 10.0;
+        if (height != size_.height) {
             const gfx::RectF before = GetRect();
-            m_size.height = height;
-            m_height = SizeValue{height, SizeKind::Number};
-            m_contentRect = {m_position.x + m_padding.left, m_position.y + m_padding.top,
-                             m_size.width - m_padding.right - m_padding.left,
-                             m_size.height - m_padding.bottom - m_padding.top};
+            size_.height = height;
+            height_ = SizeValue{height, SizeKind::Number};
+            contentRect_ = {position_.x + padding_.left, position_.y + padding_.top,
+                             size_.width - padding_.right - padding_.left,
+                             size_.height - padding_.bottom - padding_.top};
             result = gfx::RectF::Union(result, gfx::RectF::Union(before, GetRect()));
         }
-        resultSize = m_size;
+        resultSize = size_;
     }
-    if (m_textHost) {
-        m_textHost->SetHostWindow(GetHostWindow());
-        m_textHost->SetRect(TextRect());
+    if (textHost_) {
+        textHost_->SetHostWindow(GetHostWindow());
+        textHost_->SetRect(TextRect());
     }
 }
 
 void CViewEdit::Paint(gfx::Graphics& graphics, const gfx::RectF& clip, int layer) {
     CViewElement::Paint(graphics, clip, layer);
-    if (!m_textHost || !GetRect().Intersects(clip)) {
+    if (!textHost_ || !GetRect().Intersects(clip)) {
         return;
     }
     // The engine draws its glyphs with their alpha over the background painted above.
-    m_textHost->Draw(graphics, &clip);
+    textHost_->Draw(graphics, &clip);
 }
 
 bool CViewEdit::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
@@ -180,10 +180,10 @@ bool CViewEdit::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESUL
             return false;
         }
     }
-    if (!m_textHost) {
+    if (!textHost_) {
         return false;
     }
-    richtext::ITextServices* services = m_textHost->Services();
+    richtext::ITextServices* services = textHost_->Services();
     if (IsKeyboard(message) && !IsFocused(this)) {
         return false;
     }
@@ -191,15 +191,15 @@ bool CViewEdit::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESUL
         // The composition window opens where the caret is; the default handling continues.
         if (IsFocused(this)) {
             if (IHostWindow* window = GetHostWindow()) {
-                const Point caret = m_textHost->GetCaretPos();
+                const Point caret = textHost_->GetCaretPos();
                 window->SetCaretPos(caret.x, caret.y);
             }
         }
         return false;
     }
     if (message == WM_LBUTTONDOWN && !IsFocused(this)) {
-        m_textHost->SetHostWindow(GetHostWindow());
-        m_textHost->SetRect(TextRect());
+        textHost_->SetHostWindow(GetHostWindow());
+        textHost_->SetRect(TextRect());
         services->OnTxInPlaceActivate();
         services->TxSendMessage(WM_SETFOCUS, 0, 0, nullptr);
         services->SetSelection(-1, -1);
@@ -208,8 +208,8 @@ bool CViewEdit::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESUL
         std::weak_ptr<CViewElement> weak = weak_from_this();
         SetFocusId(this, [weak] {
             if (auto self = std::static_pointer_cast<CViewEdit>(weak.lock());
-                self && self->m_textHost) {
-                self->m_textHost->Services()->TxSendMessage(WM_KILLFOCUS, 0, 0, nullptr);
+                self && self->textHost_) {
+                self->textHost_->Services()->TxSendMessage(WM_KILLFOCUS, 0, 0, nullptr);
             }
         });
     }
@@ -238,14 +238,14 @@ void CViewEdit::ShowContextMenu(LPARAM lParam) {
     const Point origin = ScreenToClient(Point{0, 0});
     menu.x = LowWord(lParam) - origin.x;
     menu.y = HighWord(lParam) - origin.y;
-    if (TrackPopupMenu(menu) == kCopyCommand && m_textHost) {
+    if (TrackPopupMenu(menu) == kCopyCommand && textHost_) {
         // Copies the selection (nothing in password mode); a failing clipboard stays as it was.
-        m_textHost->Services()->Copy();
+        textHost_->Services()->Copy();
     }
 }
 
 std::string CViewEdit::GetText() const {
-    return m_textHost ? m_textHost->GetText() : std::string();
+    return textHost_ ? textHost_->GetText() : std::string();
 }
 
 } // namespace Plenvo

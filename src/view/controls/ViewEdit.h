@@ -23,16 +23,16 @@ public:
     bool HandleMessage(platform::UINT message, platform::WPARAM wParam, platform::LPARAM lParam,
                        platform::LRESULT& result) override;
 
-    CTextHost* GetTextHost() const { return m_textHost.get(); }
+    CTextHost* GetTextHost() const { return textHost_.get(); }
     // The text, plain (login fields read it).
     std::string GetText() const;
-    bool IsAutoHeight() const { return m_autoHeight; }
-    bool IsMultiline() const { return m_multiline; }
-    std::int32_t GetMaxLength() const { return m_maxLength; }
-    std::uint32_t GetEditStyle() const { return m_editStyle; }
-    double GetContentPadding() const { return m_contentPadding; }
-    const std::string& GetFontFamily() const { return m_fontFamily; }
-    gfx::Color GetColor() const { return m_color; }
+    bool IsAutoHeight() const { return autoHeight_; }
+    bool IsMultiline() const { return multiline_; }
+    std::int32_t GetMaxLength() const { return maxLength_; }
+    std::uint32_t GetEditStyle() const { return editStyle_; }
+    double GetContentPadding() const { return contentPadding_; }
+    const std::string& GetFontFamily() const { return fontFamily_; }
+    gfx::Color GetColor() const { return color_; }
     // The element rectangle less the content padding on every side: where the text lies.
     gfx::RectF TextRect() const;
 
@@ -40,19 +40,19 @@ private:
     void CreateTextHost();
     void ShowContextMenu(platform::LPARAM lParam);
 
-    std::string m_value;
-    std::string m_stream;
-    bool m_password = false;
-    bool m_readOnly = false;
-    bool m_autoHeight = false;
-    bool m_multiline = false;
-    gfx::Color m_color = 0xFF000000;
-    std::int32_t m_maxLength = 80;
-    std::uint32_t m_editStyle = 0;
-    std::string m_fontFamily = "宋体";
-    double m_contentPadding = 0;
-    std::shared_ptr<CTextHost> m_textHost;
-    bool m_hostTried = false;
+    std::string value_;
+    std::string stream_;
+    bool password_ = false;
+    bool readOnly_ = false;
+    bool autoHeight_ = false;
+    bool multiline_ = false;
+    gfx::Color color_ = 0xFF000000;
+    std::int32_t maxLength_ = 80;
+    std::uint32_t editStyle_ = 0;
+    std::string fontFamily_ = "宋体";
+    double contentPadding_ = 0;
+    std::shared_ptr<CTextHost> textHost_;
+    bool hostTried_ = false;
 };
 
 } // namespace Plenvo

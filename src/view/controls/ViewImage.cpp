@@ -16,27 +16,27 @@ CViewImage::~CViewImage() {
 }
 
 void CViewImage::StopAnimation() {
-    if (m_timer) {
-        SimpleCurl::KillThreadTimer(m_timer);
-        m_timer = 0;
+    if (timer_) {
+        SimpleCurl::KillThreadTimer(timer_);
+        timer_ = 0;
     }
 }
 
 bool CViewImage::ReadProperties() {
     StopAnimation();
-    const std::string* src = StringMember(m_description, "src");
+    const std::string* src = StringMember(description_, "src");
     if (src && !src->empty()) {
-        m_picture = LoadImage(*src);
-        if (!m_picture) {
+        picture_ = LoadImage(*src);
+        if (!picture_) {
             return false;
         }
-        m_frameCount = m_picture->FrameCount();
-        m_currentFrame = 0;
-        if (m_frameCount > 1) {
-            m_delays = m_picture->FrameDelays();
-            const unsigned first = m_delays.empty() ? 0 : m_delays[0];
+        frameCount_ = picture_->FrameCount();
+        currentFrame_ = 0;
+        if (frameCount_ > 1) {
+            delays_ = picture_->FrameDelays();
+            const unsigned first = delays_.empty() ? 0 : delays_[0];
             const std::weak_ptr<CViewElement> weak = weak_from_this();
-            m_timer = SimpleCurl::RegisterThreadTimer(first, [weak](platform::UINT_PTR id) {
+            timer_ = SimpleCurl::RegisterThreadTimer(first, [weak](platform::UINT_PTR id) {
                 auto self = std::static_pointer_cast<CViewImage>(weak.lock());
                 if (!self) {
                     SimpleCurl::KillThreadTimer(id);
@@ -50,15 +50,15 @@ bool CViewImage::ReadProperties() {
 }
 
 void CViewImage::NextFrame() {
-    if (m_frameCount == 0) {
+    if (frameCount_ == 0) {
         return;
     }
-    m_currentFrame = (m_currentFrame + 1) % m_frameCount;
+    currentFrame_ = (currentFrame_ + 1) % frameCount_;
     const gfx::RectF r = GetRect();
     InvalidateRectMm({r.x - 1, r.y - 1, r.width + 2, r.height + 2});
-    const unsigned delay = m_currentFrame < m_delays.size() ? m_delays[m_currentFrame] : 0;
-    if (m_timer) {
-        SimpleCurl::SetThreadTimer(m_timer, std::max(delay, kMinimumFrameDelay));
+    const unsigned delay = currentFrame_ < delays_.size() ? delays_[currentFrame_] : 0;
+    if (timer_) {
+        SimpleCurl::SetThreadTimer(timer_, std::max(delay, kMinimumFrameDelay));
     }
 }
 
@@ -67,9 +67,9 @@ void CViewImage::Paint(gfx::Graphics& graphics, const gfx::RectF& clip, int laye
         return;
     }
     CViewElement::Paint(graphics, clip, layer);
-    if (m_picture) {
-        m_picture->SelectActiveFrame(m_currentFrame);
-        graphics.DrawImage(*m_picture, SnapToPixels(m_contentRect, graphics.Dpi()));
+    if (picture_) {
+        picture_->SelectActiveFrame(currentFrame_);
+        graphics.DrawImage(*picture_, SnapToPixels(contentRect_, graphics.Dpi()));
     }
 }
 

@@ -21,21 +21,21 @@ public:
     bool ReadProperties() override;
     void Paint(gfx::Graphics& graphics, const gfx::RectF& clip, int layer) override;
 
-    unsigned FrameCount() const { return m_frameCount; }
-    unsigned CurrentFrame() const { return m_currentFrame; }
-    const std::vector<unsigned>& FrameDelays() const { return m_delays; }
-    platform::UINT_PTR AnimationTimer() const { return m_timer; }
+    unsigned FrameCount() const { return frameCount_; }
+    unsigned CurrentFrame() const { return currentFrame_; }
+    const std::vector<unsigned>& FrameDelays() const { return delays_; }
+    platform::UINT_PTR AnimationTimer() const { return timer_; }
     // One step of the animation, as its timer runs it.
     void NextFrame();
 
 private:
     void StopAnimation();
 
-    std::unique_ptr<gfx::Bitmap> m_picture;
-    unsigned m_frameCount = 0;
-    unsigned m_currentFrame = 0;
-    std::vector<unsigned> m_delays;
-    platform::UINT_PTR m_timer = 0;
+    std::unique_ptr<gfx::Bitmap> picture_;
+    unsigned frameCount_ = 0;
+    unsigned currentFrame_ = 0;
+    std::vector<unsigned> delays_;
+    platform::UINT_PTR timer_ = 0;
 };
 
 } // namespace Plenvo

@@ -7,10 +7,10 @@ namespace Plenvo {
 CViewLabel::CViewLabel(Json description) : CViewElement(std::move(description)) {}
 
 bool CViewLabel::ReadProperties() {
-    const std::string* value = StringMember(m_description, "value");
-    m_value = value ? *value : std::string();
-    const std::string* font = StringMember(m_description, "font");
-    m_font = ParseFont(font ? *font : std::string_view());
+    const std::string* value = StringMember(description_, "value");
+    value_ = value ? *value : std::string();
+    const std::string* font = StringMember(description_, "font");
+    font_ = ParseFont(font ? *font : std::string_view());
     return CViewElement::ReadProperties();
 }
 
@@ -19,13 +19,13 @@ void CViewLabel::Paint(gfx::Graphics& graphics, const gfx::RectF& clip, int laye
         return;
     }
     CViewElement::Paint(graphics, clip, layer);
-    if (!m_value.empty() && m_font.font && m_font.format && m_font.brush) {
-        graphics.DrawString(m_value, *m_font.font, m_contentRect, *m_font.format, *m_font.brush);
+    if (!value_.empty() && font_.font && font_.format && font_.brush) {
+        graphics.DrawString(value_, *font_.font, contentRect_, *font_.format, *font_.brush);
     }
 }
 
 void CViewLabel::SetValue(std::string value) {
-    m_value = std::move(value);
+    value_ = std::move(value);
     InvalidateSelf();
 }
 

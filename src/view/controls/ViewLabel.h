@@ -14,12 +14,12 @@ public:
     bool ReadProperties() override;
     void Paint(gfx::Graphics& graphics, const gfx::RectF& clip, int layer) override;
 
-    const std::string& GetValue() const { return m_value; }
+    const std::string& GetValue() const { return value_; }
     void SetValue(std::string value);
 
 private:
-    std::string m_value;
-    FontSet m_font;
+    std::string value_;
+    FontSet font_;
 };
 
 } // namespace Plenvo
