@@ -18,25 +18,16 @@ using namespace Plenvo;
 using namespace platform;
 using PlenvoTest::TestRoot;
 
-// A root that also records what the elements did with the caret.
+// A root of edits laid out one below the other.
 class EditRoot : public TestRoot {
 public:
     static std::shared_ptr<EditRoot> Make(const std::string& elements) {
-        auto root = std::make_shared<EditRoot>(
-            Json::parse(R"({"layout":"vertical","elements":[)" + elements + "]}"));
-        root->ReadProperties();
+        auto root = Open(std::make_shared<EditRoot>(
+            Json::parse(R"({"layout":"vertical","elements":[)" + elements + "]}")));
         root->LayoutAll(200, 200);
         return root;
     }
     explicit EditRoot(Json description) : TestRoot(std::move(description)) {}
-
-    void CreateCaret(const gfx::Bitmap*, int, int height) override {
-        ++caretsCreated;
-        caretHeight = height;
-    }
-    void ShowCaret() override { caretShown = true; }
-    void HideCaret() override { caretShown = false; }
-    void SetCaretPos(int x, int y) override { caretAt = {x, y}; }
 
     CViewEdit& Edit(std::size_t i) { return static_cast<CViewEdit&>(*GetChildren().at(i)); }
     void ClickIn(std::size_t i, double dx = 1, double dy = 1) {
@@ -45,23 +36,16 @@ public:
         Mouse(WM_LBUTTONUP, Px(r.x + dx), Px(r.y + dy));
     }
     void Type(std::u16string_view text) {
-        LRESULT result = 0;
         for (char16_t c : text) {
-            RouteMessage(WM_CHAR, c, 0, result);
+            Send(WM_CHAR, c);
         }
     }
     void Key(WPARAM key, bool control = false) {
         SetModifierState(false, control, false);
-        LRESULT result = 0;
-        RouteMessage(WM_KEYDOWN, key, 0, result);
-        RouteMessage(WM_KEYUP, key, 0, result);
+        Send(WM_KEYDOWN, key);
+        Send(WM_KEYUP, key);
         SetModifierState(false, false, false);
     }
-
-    int caretsCreated = 0;
-    int caretHeight = 0;
-    bool caretShown = false;
-    Point caretAt;
 };
 
 class ViewEdit : public ::testing::Test {

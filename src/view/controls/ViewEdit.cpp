@@ -102,6 +102,7 @@ void CViewEdit::CreateTextHost() {
     }
     TextHostSettings settings;
     settings.fontFamily = fontFamily_;
+    settings.dpi = GetDpi();
     settings.editStyle = editStyle_;
     settings.wordWrap = multiline_;
     settings.alignment = richtext::Alignment::Left;
@@ -143,7 +144,7 @@ void CViewEdit::Layout(gfx::RectF& result, gfx::PointF origin, gfx::SizeF& resul
         CreateTextHost();
     }
     if (textHost_ && autoHeight_) {
-        const double dpi = gfx::ScreenDpi();
+        const double dpi = textHost_->TxGetResolution();
         const int width = static_cast<int>(gfx::MmToPx(size_.width - 2 * contentPadding_, dpi));
         textHost_->SetHostWindow(GetHostWindow());
         const int pixels = textHost_->NaturalHeight(std::max(width, 1), dpi);
@@ -153,8 +154,8 @@ void CViewEdit::Layout(gfx::RectF& result, gfx::PointF origin, gfx::SizeF& resul
             size_.height = height;
             height_ = SizeValue{height, SizeKind::Number};
             contentRect_ = {position_.x + padding_.left, position_.y + padding_.top,
-                             size_.width - padding_.right - padding_.left,
-                             size_.height - padding_.bottom - padding_.top};
+                            size_.width - padding_.right - padding_.left,
+                            size_.height - padding_.bottom - padding_.top};
             result = gfx::RectF::Union(result, gfx::RectF::Union(before, GetRect()));
         }
         resultSize = size_;
