@@ -76,4 +76,39 @@ bool ReadWholeFile(const std::string& path, std::string& bytes) {
     return true;
 }
 
+bool ReadRegularFile(const std::string& path, std::uintmax_t maxBytes, std::string& bytes) {
+    bytes.clear();
+    // O_NONBLOCK: opening a FIFO without a writer would otherwise wait for one.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    if (fd < 0) {
+        return false;
+    }
+    struct stat st {};
+    // The check is made on what was opened, so nothing can be swapped in between.
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) ||
+        static_cast<std::uintmax_t>(st.st_size) > maxBytes) {
+        ::close(fd);
+        return false;
+    }
+    char buffer[65536];
+    for (;;) {
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n < 0 || bytes.size() + static_cast<std::size_t>(n) > maxBytes) {
+            // Unreadable, or it grew past the cap while being read.
+            ::close(fd);
+            bytes.clear();
+            return false;
+        }
+        if (n == 0) {
+            break;
+        }
+        bytes.append(buffer, static_cast<std::size_t>(n));
+    }
+    ::close(fd);
+    return true;
+}
+
 } // namespace platform

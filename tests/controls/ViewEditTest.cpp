@@ -2,6 +2,7 @@
 
 #include "view/TestRoot.h"
 
+#include "gfx/Bitmap.h"
 #include "gfx/OffscreenSurface.h"
 #include "platform/Clipboard.h"
 #include "platform/Dialogs.h"
@@ -11,6 +12,9 @@
 
 #include <filesystem>
 #include <fstream>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -185,7 +189,8 @@ TEST_F(ViewEdit, ValueFromAnRtfFileAndStreamAsRtf) {
         out << "{\\rtf1\\ansi\\ansicpg936{\\fonttbl{\\f0\\fcharset134 SimSun;}}\\f0 "
                "\\'d6\\'d0\\'ce\\'c4{\\b bold}\\par}";
     }
-    const std::string json = R"({"type":"edit","height":10,"value":"file:///)" + path.string() +
+    // "file:///tmp/…": the slash after the scheme is the path's own, so absolute paths load.
+    const std::string json = R"({"type":"edit","height":10,"value":"file://)" + path.string() +
                              R"("},{"type":"edit","height":10,"value":"file:///no/such/file.rtf"},
         {"type":"edit","height":10,"readonly":true,"stream":"{\\rtf1 streamed {\\i text}}"},
         {"type":"edit","height":10,"value":"{\\rtf1 plain value}"})";
@@ -197,6 +202,31 @@ TEST_F(ViewEdit, ValueFromAnRtfFileAndStreamAsRtf) {
     // Loading into a read-only edit leaves it read-only.
     EXPECT_TRUE(root->Edit(2).GetTextHost()->IsReadOnly());
     std::filesystem::remove(path);
+}
+
+TEST_F(ViewEdit, FileValuesLoadOnlyRegularFilesWithinThePictureSizeCap) {
+    const auto dir = std::filesystem::temp_directory_path() /
+                     ("plenvo-edit-files-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(dir);
+    const auto fifo = dir / "fifo";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const auto big = dir / "big.rtf";
+    {
+        std::ofstream out(big, std::ios::binary);
+        out << "{\\rtf1 big}";
+    }
+    // Sparse: larger than any picture may be, without using the disk.
+    std::filesystem::resize_file(big, gfx::Bitmap::kMaxFileBytes + 1);
+    const auto edit = [](const std::string& path) {
+        return R"({"type":"edit","height":10,"value":"file://)" + path + R"("})";
+    };
+    // Each of these would hang the window or eat its memory if it were read.
+    auto root = EditRoot::Make(edit("/dev/zero") + "," + edit(fifo.string()) + "," +
+                               edit(big.string()) + "," + edit(dir.string()));
+    for (std::size_t i = 0; i < 4; ++i) {
+        EXPECT_EQ(root->Edit(i).GetText(), "") << i;
+    }
+    std::filesystem::remove_all(dir);
 }
 
 TEST_F(ViewEdit, TextIsDrawnWithAlphaInsideTheContentRectangleEvenInTheOldKeyColour) {

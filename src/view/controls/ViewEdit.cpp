@@ -3,12 +3,13 @@
 #include "view/IHostWindow.h"
 #include "view/StyleValues.h"
 
+#include "gfx/Bitmap.h"
 #include "gfx/Units.h"
+#include "platform/AtomicFile.h"
 #include "platform/Dialogs.h"
 #include "platform/Messages.h"
 
 #include <cmath>
-#include <fstream>
 #include <iterator>
 
 namespace Plenvo {
@@ -116,11 +117,11 @@ void CViewEdit::CreateTextHost() {
     if (!value_.empty()) {
         static constexpr std::string_view kFilePrefix = "file:///";
         if (value_.compare(0, kFilePrefix.size(), kFilePrefix) == 0) {
-            // The rest is the path; a file that cannot be read loads nothing.
-            std::ifstream file(value_.substr(kFilePrefix.size()), std::ios::binary);
-            if (file) {
-                const std::string bytes((std::istreambuf_iterator<char>(file)),
-                                        std::istreambuf_iterator<char>());
+            // The path keeps its leading slash, as a picture's does. Only a regular file within
+            // the pictures' size cap: a served template naming /dev/zero or a FIFO loads nothing.
+            std::string bytes;
+            if (platform::ReadRegularFile(value_.substr(kFilePrefix.size() - 1),
+                                          gfx::Bitmap::kMaxFileBytes, bytes)) {
                 host->LoadRtf(bytes);
             }
         } else {
