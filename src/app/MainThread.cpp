@@ -13,6 +13,7 @@
 #include "view/View.h"
 
 #include <algorithm>
+#include <cstdlib>
 
 namespace Plenvo {
 
@@ -43,8 +44,12 @@ std::string CMainThread::ChooseDataFolder(const std::string& executableFolder) {
 
 CMainThread::CMainThread(Options options) : options_(std::move(options)) {
     // 1. Platform services: GTK, with this thread's queue served by its main loop.
-    if (!options_.offscreenWindows) {
-        platform::InitializeUserInterface();
+    if (!options_.offscreenWindows && !platform::InitializeUserInterface()) {
+        // Nothing could be shown and nobody could close it: say why and stop.
+        const char* display = std::getenv("DISPLAY");
+        throw StartupError(display && *display
+                               ? std::string("no display could be opened (DISPLAY=") + display + ")"
+                               : std::string("no display could be opened (DISPLAY is not set)"));
     }
     // 2. The resolution every millimetre conversion uses.
     gfx::SetScreenDpi(platform::ReadDesktopResolution());

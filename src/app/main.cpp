@@ -21,7 +21,7 @@ int main(int argc, char** argv) {
         }
         return app.Run();
     } catch (const StartupError& e) {
-        std::fprintf(stderr, "Plenvo cannot start: %s\n", e.what());
+        std::fprintf(stderr, "程序启动错误! Plenvo cannot start: %s\n", e.what());
         return 1;
     }
 }
