@@ -2,11 +2,6 @@
 
 #include "gfx/Graphics.h"
 #include "gfx/Units.h"
-#include "net/ReplyCheck.h"
-#include "net/ServiceEndpoints.h"
-#include "net/ServiceTexts.h"
-#include "net/SimpleCurlAsync.h"
-#include "net/ThreadTimer.h"
 #include "platform/DiagnosticLog.h"
 #include "platform/Display.h"
 #include "platform/Keyboard.h"
@@ -37,28 +32,15 @@ platform::Cursor PlatformCursor(Cursor cursor) {
     }
 }
 
-// The value of a header whatever the case of its name, as the reply map keeps it.
-std::string HeaderValue(const SimpleCurl::response& reply, std::string_view name) {
-    for (const auto& [key, value] : reply.headers) {
-        if (key.size() == name.size() &&
-            std::equal(key.begin(), key.end(), name.begin(),
-                       [](char a, char b) { return std::tolower(a) == std::tolower(b); })) {
-            return value;
-        }
-    }
-    return {};
-}
-
 } // namespace
 
 CView::CView(std::string pageName, ViewServices services)
     : CViewRoot(Json(), gfx::ScreenDpi()), pageName_(std::move(pageName)),
-      services_(std::move(services)), stamp_(HighResolutionStamp()), overlays_(*this) {}
+      services_(std::move(services)), stamp_(HighResolutionStamp()), overlays_(*this),
+      template_(*this, services_.session, services_.serviceBase) {}
 
 CView::~CView() {
-    if (templateTimer_) {
-        SimpleCurl::KillThreadTimer(templateTimer_);
-    }
+    template_.Stop();
     if (WindowExists()) {
         // The window's procedure must not reach this half-destroyed object.
         closeCallbacks_.clear();
@@ -174,26 +156,11 @@ void CView::OnCreate() {
     // The root's offered space, size and content all start as the creation size.
     space_ = size_ = ClientArea();
     contentRect_ = {0, 0, size_.width, size_.height};
-    if (services_.serviceBase.empty()) {
-        return; // a window whose description is given in code fetches none
-    }
-    const std::weak_ptr<CViewElement> weak = weak_from_this();
-    templateTimer_ = SimpleCurl::RegisterThreadTimer(0, [weak](platform::UINT_PTR id) {
-        auto self = std::static_pointer_cast<CView>(weak.lock());
-        if (!self) {
-            SimpleCurl::KillThreadTimer(id);
-            return;
-        }
-        SimpleCurl::SetThreadTimer(id, kTemplateRetryMs);
-        self->RequestTemplate();
-    });
+    template_.Start();
 }
 
 void CView::OnDestroy() {
-    if (templateTimer_) {
-        SimpleCurl::KillThreadTimer(templateTimer_);
-        templateTimer_ = 0;
-    }
+    template_.Stop();
     const auto callbacks = closeCallbacks_;
     for (const auto& callback : callbacks) {
         callback(this, stamp_);
@@ -296,17 +263,14 @@ void CView::InvalidatePixels(const platform::RectI& rect) {
     }
 }
 
-void CView::Invalidate(const PixelRect& rect) {
-    if (WindowExists()) {
-        window_->Invalidate({rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top});
-    }
+void CView::Invalidate(const platform::RectI& rect) {
+    InvalidatePixels(rect);
 }
 
 void CView::InvalidateArea(const gfx::RectF& rect, int unit) {
     if (unit == kUnitPixel) {
-        const int x = static_cast<int>(rect.x), y = static_cast<int>(rect.y);
-        Invalidate(
-            PixelRect{x, y, x + static_cast<int>(rect.width), y + static_cast<int>(rect.height)});
+        Invalidate(platform::RectI{static_cast<int>(rect.x), static_cast<int>(rect.y),
+                                   static_cast<int>(rect.width), static_cast<int>(rect.height)});
     } else if (unit == kUnitMillimetre) {
         InvalidateRectMm(rect);
     }
@@ -461,70 +425,11 @@ void CView::HideProgress() {
 
 // --- Screen template ---
 
-void CView::RetryTemplateNow() {
-    if (templateTimer_) {
-        SimpleCurl::SetThreadTimer(templateTimer_, 0);
-    }
-}
-
-void CView::RequestTemplate() {
-    const std::weak_ptr<CViewElement> weak = weak_from_this();
-    auto request =
-        std::make_shared<SimpleCurl::CSimpleCurlAsync>(__FILE__, __LINE__, services_.session);
-    const CServiceEndpoints endpoints(services_.serviceBase);
-    request->Get(endpoints.Template(), CServiceEndpoints::TemplateQuery(pageName_),
-                 [weak, timer = templateTimer_](SimpleCurl::response& reply) {
-                     auto self = std::static_pointer_cast<CView>(weak.lock());
-                     if (!self || !self->WindowExists()) {
-                         SimpleCurl::KillThreadTimer(timer);
-                         return;
-                     }
-                     self->OnTemplateReply(reply);
-                 });
-}
-
-void CView::OnTemplateReply(SimpleCurl::response& reply) {
-    HideProgress();
-    const ReplyCheck check = CheckReply(reply, ServiceAction::Template);
-    const std::weak_ptr<CViewElement> weak = weak_from_this();
-    const auto retryButton = [weak](int) {
-        if (auto self = std::static_pointer_cast<CView>(weak.lock())) {
-            self->DismissBottomMessages();
-            self->ShowProgress();
-            self->RetryTemplateNow();
-        }
-    };
-    if (!check.good) {
-        ShowBottomMessage(check.message, std::string(ServiceTexts::kErrorTitle),
-                          std::string(check.button), std::nullopt, retryButton);
-        return;
-    }
-    const std::string etag = HeaderValue(reply, "ETag");
-    if (!etag.empty() && etag == templateETag_) {
-        return;
-    }
-    Json description = Json::parse(reply.body, nullptr, false);
-    // Cut nesting no screen needs before anything copies the value recursively.
-    LimitDescriptionDepth(description);
-    if (description.is_discarded() || !description.is_object()) {
-        // A template that cannot be read is treated as the server's error, and retried.
-        ShowBottomMessage(ServiceTexts::FillText(ServiceTexts::kNotJson, {reply.body}),
-                          std::string(ServiceTexts::kErrorTitle),
-                          std::string(ServiceTexts::kRetryNowButton), std::nullopt, retryButton);
-        return;
-    }
-    ApplyTemplate(std::move(description), etag);
-}
-
-void CView::ApplyTemplate(Json description, const std::string& etag) {
+void CView::ApplyTemplate(Json description) {
     SetDescription(std::move(description));
     RequestLayout();
     if (GetViewHooks().templateApplied) {
         GetViewHooks().templateApplied(*this);
-    }
-    if (templateTimer_) {
-        SimpleCurl::KillThreadTimer(templateTimer_);
-        templateTimer_ = 0;
     }
     const auto ready = readyCallbacks_;
     for (const auto& callback : ready) {
@@ -532,7 +437,6 @@ void CView::ApplyTemplate(Json description, const std::string& etag) {
     }
     Log("已加载模板", 0);
     DismissBottomMessages();
-    templateETag_ = etag;
     InvalidateAll();
 }
 

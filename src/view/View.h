@@ -1,12 +1,13 @@
 #pragma once
 // The page window: a platform window around the root of its tree (the root services and the
-// layered renderer are CViewRoot's), the host every element reaches through IHostWindow. It
-// fetches its screen template from the service by page name, applies it as the root's
-// description and repeats the request every 10 s until one has been applied.
+// layered renderer are CViewRoot's), the host every element reaches through IHostWindow, and the
+// caret drawn over the tree. Its screen template comes from the service (CScreenTemplate) and
+// becomes the root's description; the hooks let higher layers act on the window's events.
 #include "gfx/OffscreenSurface.h"
 #include "platform/Messages.h"
 #include "platform/NativeWindow.h"
 #include "view/IHostWindow.h"
+#include "view/ScreenTemplate.h"
 #include "view/ViewHooks.h"
 #include "view/ViewOverlays.h"
 #include "view/ViewRoot.h"
@@ -42,7 +43,7 @@ public:
     static constexpr const char* kTitle = "Tavrin教育系统";
     static constexpr platform::UINT_PTR kLayoutTimer = platform::TIMER_LAYOUT;
     static constexpr platform::UINT_PTR kCaretTimer = 0xCA7E;
-    static constexpr unsigned kTemplateRetryMs = 10000;
+    static constexpr unsigned kTemplateRetryMs = CScreenTemplate::kRetryMs;
 
     CView(std::string pageName, ViewServices services);
     ~CView() override;
@@ -71,14 +72,17 @@ public:
     const std::string& PageName() const { return pageName_; }
     std::uint64_t Stamp() const { return stamp_; }
     platform::NativeWindow* Window() const { return window_.get(); }
-    const std::string& TemplateETag() const { return templateETag_; }
+    const std::string& TemplateETag() const { return template_.ETag(); }
+    CScreenTemplate& Template() { return template_; }
     const ViewServices& Services() const { return services_; }
     CViewOverlays& Overlays() { return overlays_; }
 
     // Fires the template request at once (the retry button).
-    void RetryTemplateNow();
+    void RetryTemplateNow() { template_.RetryNow(); }
     // Applies a template reply; the completion of the template request calls it.
-    void OnTemplateReply(SimpleCurl::response& reply);
+    void OnTemplateReply(SimpleCurl::response& reply) { template_.OnReply(reply); }
+    // Makes a template the root's description: laid out, the hooks and ready callbacks told.
+    void ApplyTemplate(Json description);
     void DismissBottomMessages() { overlays_.DismissBottomMessages(); }
     // Handles one window message as the platform delivers it.
     platform::LRESULT WindowProc(platform::HWND hwnd, platform::UINT message,
@@ -92,7 +96,7 @@ public:
     IHostWindow* GetHostWindow() override { return this; }
 
     // --- IHostWindow ---
-    void Invalidate(const PixelRect& rect) override;
+    void Invalidate(const platform::RectI& rect) override;
     void InvalidateArea(const gfx::RectF& rect, int unit) override;
     void ShowCaret() override;
     void CreateCaret(const gfx::Bitmap* bitmap, int width, int height) override;
@@ -135,19 +139,16 @@ private:
     void OnCaretTimer();
     void UpdateCaretBlink();
     void InvalidateCaret();
-    void RequestTemplate();
-    void ApplyTemplate(Json description, const std::string& etag);
     bool DescriptionIsEmpty() const;
 
     std::string pageName_;
     ViewServices services_;
     std::unique_ptr<platform::NativeWindow> window_;
-    std::string templateETag_;
-    platform::UINT_PTR templateTimer_ = 0;
     std::vector<CloseCallback> closeCallbacks_;
     std::vector<ReadyCallback> readyCallbacks_;
     std::uint64_t stamp_;
     CViewOverlays overlays_;
+    CScreenTemplate template_;
     platform::Cursor windowCursor_ = platform::Cursor::Arrow;
     // The caret, drawn by the window over the tree: Win32's hide count semantics.
     struct Caret {

@@ -39,7 +39,7 @@ public:
         return {screen.x - windowOrigin.x, screen.y - windowOrigin.y};
     }
     void SetCursor(Cursor) override {}
-    void Invalidate(const PixelRect&) override {}
+    void Invalidate(const platform::RectI&) override {}
     void InvalidateArea(const gfx::RectF&, int) override {}
     void ShowCaret() override {}
     void CreateCaret(const gfx::Bitmap*, int, int) override {}

@@ -115,7 +115,7 @@ void CTextHost::TxInvalidateRect(const richtext::TxRect* rect) {
     if (rect == nullptr) {
         window_->InvalidateArea(rect_, kUnitMillimetre);
     } else {
-        window_->Invalidate(PixelRect{rect->left, rect->top, rect->right, rect->bottom});
+        window_->Invalidate(platform::RectI{rect->left, rect->top, rect->Width(), rect->Height()});
     }
 }
 
