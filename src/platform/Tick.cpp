@@ -11,6 +11,8 @@ namespace {
 
 std::atomic<bool> manual{false};
 std::atomic<std::uint64_t> manualNow{0};
+// Added to the system clock so that the reading never goes back after a hand-driven stretch.
+std::atomic<std::uint64_t> offset{0};
 
 std::uint64_t SystemTicks() {
     using namespace std::chrono;
@@ -30,13 +32,19 @@ bool ClockIsManual() {
 }
 
 ManualClock::ManualClock() {
-    // Starting where the system clock stands keeps the reading monotonic across the switch.
-    manualNow.store(SystemTicks(), std::memory_order_release);
+    // Starting where the clock stands keeps the reading monotonic across the switch.
+    manualNow.store(GetTickCount(), std::memory_order_release);
     manual.store(true, std::memory_order_release);
     MessageQueue::WakeAll();
 }
 
 ManualClock::~ManualClock() {
+    // The system clock goes on from where the hand-driven one stopped, never from before it.
+    const std::uint64_t stopped = manualNow.load();
+    const std::uint64_t system = SystemTicks();
+    if (stopped > system + offset.load()) {
+        offset.store(stopped - system);
+    }
     manual.store(false, std::memory_order_release);
     MessageQueue::WakeAll();
 }
