@@ -1,6 +1,7 @@
 #include "app/CrashCapture.h"
 
 #include "app/MinidumpWriter.h"
+#include "app/ThreadSignalStacks.h"
 #include "platform/ProcessRestart.h"
 #include "platform/SignalStack.h"
 
@@ -362,7 +363,9 @@ bool InstallCrashCapture(const std::string& dumpPath, const std::string& executa
     state->restart = restart && PrepareArguments(dumpPath, executable);
     state->writer.Prepare();
     state->snapshotSignal = SIGRTMIN + 4;
+    // This thread's stack now; every thread started since the program began has its own.
     platform::EnsureSignalStack();
+    ThreadSignalStacksLinked();
 
     struct sigaction snapshot {};
     snapshot.sa_sigaction = &OnSnapshotSignal;
