@@ -9,6 +9,7 @@
 
 #include <arpa/inet.h>
 #include <csignal>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <netinet/in.h>
@@ -37,7 +38,7 @@ int PortNobodyUses() {
     return ntohs(address.sin_port);
 }
 
-std::string Run(const std::string& command) {
+std::string Shell(const std::string& command) {
     return testsupport::RunPumping(command, {});
 }
 
@@ -94,7 +95,7 @@ TEST(CrashRestart, SegvFromOutsideUploadsTheDumpAsksAndNoEndsWithZero) {
     ASSERT_EQ(prctl(PR_SET_CHILD_SUBREAPER, 1), 0);
     Process client({PLENVO_CLIENT}, dir.Path(), {{"NO_AT_BRIDGE", "1"}}, dir.File("client.out"));
     ASSERT_TRUE(
-        WaitFor([&] { return !Run("xdotool search --name 'Tavrin教育系统'").empty(); }, 15000))
+        WaitFor([&] { return !Shell("xdotool search --name 'Tavrin教育系统'").empty(); }, 15000))
         << "no window; client said: " << client.Output();
 
     const fs::path dump = fs::canonical(PLENVO_CLIENT).parent_path() / "MyDump.dmp";
@@ -130,19 +131,22 @@ TEST(CrashRestart, SegvFromOutsideUploadsTheDumpAsksAndNoEndsWithZero) {
     // The question, then No.
     std::string ids;
     ASSERT_TRUE(
-        WaitFor([&] { return !(ids = Run("xdotool search --name '^错误$'")).empty(); }, 20000))
+        WaitFor([&] { return !(ids = Shell("xdotool search --name '^错误$'")).empty(); }, 20000))
         << "no question appeared";
     const std::string box = ids.substr(0, ids.find('\n'));
-    const std::string geometry = Run("xdotool getwindowgeometry " + box);
+    const std::string geometry = Shell("xdotool getwindowgeometry " + box);
     int x = 0, y = 0, width = 0, height = 0;
     ASSERT_EQ(
         std::sscanf(geometry.c_str() + geometry.find("Position: "), "Position: %d,%d", &x, &y), 2);
     ASSERT_EQ(std::sscanf(geometry.c_str() + geometry.find("Geometry: "), "Geometry: %dx%d", &width,
                           &height),
               2);
+    if (const char* folder = std::getenv("PLENVO_SCREENSHOTS")) {
+        Shell("import -window " + box + " '" + std::string(folder) + "/question.png'");
+    }
     // Yes/No fill the bottom row, No on the left.
-    Run("xdotool mousemove --sync " + std::to_string(x + width / 4) + " " +
-        std::to_string(y + height - 12) + " click 1");
+    Shell("xdotool mousemove --sync " + std::to_string(x + width / 4) + " " +
+          std::to_string(y + height - 12) + " click 1");
     int status = 0;
     pid_t ended = 0;
     ASSERT_TRUE(
@@ -150,6 +154,6 @@ TEST(CrashRestart, SegvFromOutsideUploadsTheDumpAsksAndNoEndsWithZero) {
         << "the successor did not end after No";
     ASSERT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), 0);
-    EXPECT_TRUE(Run("xdotool search --name 'Tavrin教育系统'").empty()) << "a window opened";
+    EXPECT_TRUE(Shell("xdotool search --name 'Tavrin教育系统'").empty()) << "a window opened";
     prctl(PR_SET_CHILD_SUBREAPER, 0);
 }
