@@ -227,10 +227,15 @@ void CollectOtherThreads(int self) {
             state->slots[index].tid.store(tid);
             state->slots[index].phase.store(kWaiting);
             state->slotCount.store(index + 1);
+            // A thread that blocks the signal while it sleeps in a system call (library threads
+            // often block every signal) is read from /proc at once. One that blocks it only for
+            // a moment (a thread being started) is asked like the others; the signal waits.
             if (BlocksSnapshot(tid)) {
-                state->slots[index].phase.store(kClosed);
                 StateFromSyscall(state->threads[index]);
-                continue;
+                if (state->threads[index].captured) {
+                    state->slots[index].phase.store(kClosed);
+                    continue;
+                }
             }
             if (syscall(SYS_tgkill, pid, tid, state->snapshotSignal) != 0) {
                 // Ended meanwhile: nothing to list.

@@ -1,5 +1,7 @@
 #include "MinidumpFile.h"
 
+#include "platform/Encoding.h"
+
 #include <cstring>
 #include <fstream>
 #include <iterator>
@@ -10,34 +12,6 @@ namespace {
 
 constexpr std::size_t kMaxStreams = 4096;
 constexpr std::uint32_t kMaxListEntries = 1u << 16;
-
-std::string Utf16ToUtf8(const std::u16string& text) {
-    std::string out;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        std::uint32_t code = text[i];
-        if (code >= 0xD800 && code < 0xDC00 && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
-            text[i + 1] < 0xE000) {
-            code = 0x10000 + ((code - 0xD800) << 10) + (text[i + 1] - 0xDC00);
-            ++i;
-        }
-        if (code < 0x80) {
-            out += static_cast<char>(code);
-        } else if (code < 0x800) {
-            out += static_cast<char>(0xC0 | (code >> 6));
-            out += static_cast<char>(0x80 | (code & 0x3F));
-        } else if (code < 0x10000) {
-            out += static_cast<char>(0xE0 | (code >> 12));
-            out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (code & 0x3F));
-        } else {
-            out += static_cast<char>(0xF0 | (code >> 18));
-            out += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
-            out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (code & 0x3F));
-        }
-    }
-    return out;
-}
 
 } // namespace
 
@@ -106,7 +80,7 @@ bool CMinidumpFile::String(std::uint32_t rva, std::string& out) const {
     if (!Read(rva + 4, wide.data(), length)) {
         return false;
     }
-    out = Utf16ToUtf8(wide);
+    out = platform::Utf16ToUtf8(wide);
     return true;
 }
 
