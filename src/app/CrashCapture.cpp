@@ -362,7 +362,8 @@ bool InstallCrashCapture(const std::string& dumpPath, const std::string& executa
     if (dumpPath.size() + 1 > sizeof(CaptureState::dumpPath)) {
         return false;
     }
-    auto prepared = std::make_unique<CaptureState>();
+    // Default-initialised: the large buffers stay untouched (and cost no memory) until a crash.
+    auto prepared = std::make_unique_for_overwrite<CaptureState>();
     state = prepared.get();
     std::memcpy(state->dumpPath, dumpPath.c_str(), dumpPath.size() + 1);
     state->restart = restart && PrepareArguments(dumpPath, executable);
