@@ -97,8 +97,10 @@ protected:
               Plenvo::minidump::kLinuxMapsStream}) {
             EXPECT_TRUE(dump->HasStream(stream)) << "stream " << std::hex << stream;
         }
-        EXPECT_EQ(dump->SystemInfo().processorArchitecture, Plenvo::minidump::kArchitectureAmd64);
-        EXPECT_EQ(dump->SystemInfo().platformId, Plenvo::minidump::kPlatformLinux);
+        // Packed records: their fields are copied out, never bound to references.
+        EXPECT_EQ(std::uint16_t{dump->SystemInfo().processorArchitecture},
+                  Plenvo::minidump::kArchitectureAmd64);
+        EXPECT_EQ(std::uint32_t{dump->SystemInfo().platformId}, Plenvo::minidump::kPlatformLinux);
         ASSERT_TRUE(dump->Exception());
         const auto& exception = *dump->Exception();
         EXPECT_EQ(exception.code, static_cast<std::uint32_t>(signal));
@@ -106,14 +108,15 @@ protected:
 
         const auto* thread = dump->Thread(exception.tid);
         ASSERT_NE(thread, nullptr) << "the crashing thread is not in the thread list";
-        EXPECT_EQ(thread->context.rip, exception.context.rip);
+        EXPECT_EQ(std::uint64_t{thread->context.rip}, std::uint64_t{exception.context.rip});
         EXPECT_FALSE(thread->stack.empty());
         EXPECT_TRUE(thread->StackHolds(crash.said.at("ret")))
             << "the crashing frame's return address is not in the stack bytes";
         // Every other thread of the child is there with its registers.
         EXPECT_GE(dump->Threads().size(), 2u);
         for (const auto& other : dump->Threads()) {
-            EXPECT_NE(other.context.rsp, 0u) << "thread " << other.tid << " without registers";
+            EXPECT_NE(std::uint64_t{other.context.rsp}, 0u)
+                << "thread " << other.tid << " without registers";
             EXPECT_FALSE(other.stack.empty()) << "thread " << other.tid << " without stack";
         }
 
