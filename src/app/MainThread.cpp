@@ -1,5 +1,6 @@
 #include "app/MainThread.h"
 
+#include "app/CrashCapture.h"
 #include "gfx/Units.h"
 #include "net/ClientExit.h"
 #include "net/ServiceUrl.h"
@@ -71,7 +72,11 @@ CMainThread::CMainThread(Options options) : options_(std::move(options)) {
     // 7. cfg.ini lies in the current directory, which need not be the executable's folder.
     configPath_ = platform::FullPath("cfg.ini");
     serviceBase_ = ReadServiceUrl(configPath_, options_.serviceUrl);
-    // 8. The crash filter is installed here.
+    // 8. The crash capture; the dump lies beside the data folder it falls back with.
+    if (options_.captureCrashes) {
+        InstallCrashCapture(platform::JoinPath(platform::DirectoryOf(dataFolder_), kDumpFileName),
+                            exe);
+    }
 }
 
 CMainThread::~CMainThread() {
