@@ -33,7 +33,11 @@ public:
         return worker;
     }
 
-    ~CWorker() { Stop(5000); }
+    ~CWorker() {
+        // At process exit the dispatchers' windows may be gone with the other statics.
+        processEnding_ = true;
+        Stop(5000);
+    }
 
     void Start() {
         std::lock_guard control(control_);
@@ -167,11 +171,15 @@ private:
         }
         for (auto& [handle, request] : running) {
             curl_multi_remove_handle(multi, handle);
-            Fail(std::move(request), CURLE_ABORTED_BY_CALLBACK, kAbandonedText);
+            if (!processEnding_) {
+                Fail(std::move(request), CURLE_ABORTED_BY_CALLBACK, kAbandonedText);
+            }
         }
         running.clear();
-        for (auto& request : unsent) {
-            Fail(std::move(request), CURLE_FAILED_INIT, kStoppedText);
+        if (!processEnding_) {
+            for (auto& request : unsent) {
+                Fail(std::move(request), CURLE_FAILED_INIT, kStoppedText);
+            }
         }
         curl_multi_cleanup(multi);
         exited_.Set();
@@ -216,6 +224,7 @@ private:
     std::atomic<std::uint64_t> wakeUps_{0};
     // Written by the worker before it signals started_, read by Start after the wait.
     std::atomic<bool> multiFailed_{false};
+    std::atomic<bool> processEnding_{false};
     // The layer lock: the pending list, and the multi handle for wake-ups from other threads.
     std::mutex lock_;
     std::vector<std::shared_ptr<CSimpleCurlAsync>> pending_;
