@@ -1,8 +1,8 @@
 #include "LessonPlanService.h"
 
+#include "CellText.h"
 #include "Crypto.h"
 #include "EmbeddedTemplates.h"
-#include "RtfText.h"
 #include "Text.h"
 
 #include <httplib.h>

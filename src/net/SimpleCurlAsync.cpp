@@ -54,7 +54,15 @@ void CSimpleCurlAsync::ApplyBody() {
     }
 }
 
+void CSimpleCurlAsync::BeginOperation() {
+    if (started_) {
+        throw std::logic_error("a request object was started a second time");
+    }
+    started_ = true;
+}
+
 void CSimpleCurlAsync::Get(const std::string& url, Callback callback) {
+    BeginOperation();
     callback_ = std::move(callback);
     url_ = url;
     curl_easy_setopt(handle_, CURLOPT_URL, url_.c_str());
@@ -72,6 +80,7 @@ void CSimpleCurlAsync::Get(const std::string& url) {
 
 void CSimpleCurlAsync::Post(const std::string& url, const Parameters& parameters, bool compress,
                             Callback callback) {
+    BeginOperation();
     callback_ = std::move(callback);
     url_ = url;
     body_ = BuildForm(parameters);
@@ -117,6 +126,13 @@ void CSimpleCurlAsync::RecordCompletion(CURLcode result) {
         response_.contentType = type;
     }
     response_.finished = true;
+}
+
+void CSimpleCurlAsync::RecordFailure(CURLcode result, const std::string& error) {
+    lastResult_ = result;
+    response_ = response{};
+    response_.result = static_cast<int>(result);
+    response_.error = error;
 }
 
 bool CSimpleCurlAsync::PrepareRetry() {

@@ -32,6 +32,7 @@ public:
     CSimpleCurlAsync(const CSimpleCurlAsync&) = delete;
     CSimpleCurlAsync& operator=(const CSimpleCurlAsync&) = delete;
 
+    // One operation per object: a second one throws std::logic_error.
     void Get(const std::string& url, Callback callback);
     void Get(const std::string& url, const Parameters& parameters, Callback callback);
     // Nobody learns the outcome.
@@ -59,6 +60,8 @@ public:
     void SetDispatcherWindow(platform::HWND hwnd) { dispatcher_ = hwnd; }
     // Worker thread: the transfer has ended with this result.
     void RecordCompletion(CURLcode result);
+    // Worker or requesting thread: the attempt ended before any transfer took place.
+    void RecordFailure(CURLcode result, const std::string& error);
     // Requesting thread: when the last attempt failed and retries are left, makes a fresh
     // transfer with the same URL and body and returns true; the caller schedules it.
     bool PrepareRetry();
@@ -67,6 +70,9 @@ public:
 
 private:
     void CreateHandle();
+    // A request object carries one operation: starting it again would hand the same transfer to
+    // the worker twice, or mix a second reply into the first one's.
+    void BeginOperation();
     void ApplyBody();
     void Start();
     static size_t OnWrite(char* data, size_t size, size_t count, void* self);
@@ -89,6 +95,7 @@ private:
     ProgressCallback progress_;
     bool compress_ = false;
     curl_slist* headers_ = nullptr;
+    bool started_ = false;
 };
 
 } // namespace SimpleCurl

@@ -157,7 +157,10 @@ std::optional<std::string> IniDocument::Get(std::string_view section, std::strin
 void IniDocument::Set(std::string_view section, std::string_view key, std::string_view value) {
     auto range = FindSection(section);
     if (!range) {
-        lines_.push_back("[" + std::string(section) + "]");
+        // Appended piece by piece: GCC 12 at -O3 misreads "[" + std::string as overlapping copies.
+        std::string header = "[";
+        header.append(section).append("]");
+        lines_.push_back(std::move(header));
         lines_.push_back(std::string(key) + "=" + std::string(value));
         return;
     }

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <regex>
 
 using platform::DiagnosticLog;
@@ -65,7 +66,18 @@ TEST(DiagnosticLog, LinesCarryTheLocalTimeAndKeepCallOrderWithinOneMillisecond) 
 }
 
 TEST(DiagnosticLog, AnUnwritableLogDropsTheLineSilently) {
-    DiagnosticLog log("/nonexistent-folder/debug.log");
-    log.Log("lost"); // must neither throw nor crash
-    SUCCEED();
+    TempDir dir;
+    // A missing folder is not created, and a log path that is a folder stays an empty folder.
+    const std::string missing = dir.File("missing/debug.log");
+    EXPECT_NO_THROW(DiagnosticLog(missing).Log("lost"));
+    EXPECT_FALSE(std::filesystem::exists(dir.File("missing")));
+    const std::string folder = dir.File("debug.log");
+    std::filesystem::create_directory(folder);
+    EXPECT_NO_THROW(DiagnosticLog(folder).Log("lost"));
+    EXPECT_TRUE(std::filesystem::is_directory(folder));
+    EXPECT_TRUE(std::filesystem::is_empty(folder));
+    // The next writable log is unaffected.
+    const std::string good = dir.File("good.log");
+    DiagnosticLog(good).AppendLine("kept");
+    EXPECT_EQ(ReadBytes(good), "\xFF\xFE" + Utf16le(u"kept\r\n"));
 }

@@ -1,4 +1,5 @@
 #include "richtext/RtfReader.h"
+#include "richtext/RtfWriter.h"
 
 #include "DocumentSamples.h"
 
@@ -159,9 +160,24 @@ TEST(RtfReader, MalformedInputEndsWithADocument) {
     };
     for (const char* input : inputs) {
         const CDocument doc = ReadRtf(input);
-        EXPECT_GE(doc.Paragraphs().size(), 1u) << input;
+        // What was read is text the editor can hold: no surrogate halves, no control characters
+        // but tabs and line breaks, and it survives being written and read again.
+        for (const Paragraph& paragraph : doc.Paragraphs()) {
+            for (const char32_t c : paragraph.text) {
+                EXPECT_FALSE(c >= 0xD800 && c <= 0xDFFF) << input;
+                EXPECT_FALSE(c < 0x20 && c != U'\t' && c != kLineBreak) << input;
+                EXPECT_LE(c, 0x10FFFFu) << input;
+            }
+        }
+        const CDocument plain = CRtfReader::Read(input, CharFormat{}, Alignment::Left);
+        const CDocument back =
+            CRtfReader::Read(CRtfWriter::Write(plain), CharFormat{}, Alignment::Left);
+        EXPECT_TRUE(testing::SameContent(plain, back)) << input;
     }
     EXPECT_EQ(AllText(ReadRtf("{\\rtf1 {\\b group")), "group");
+    EXPECT_EQ(AllText(ReadRtf("{\\rtf1 unterminated {\\b group")), "unterminated group");
+    EXPECT_EQ(AllText(ReadRtf("{\\rtf1 \\fs-5 \\fs999999999 a}")), "a");
+    EXPECT_EQ(AllText(ReadRtf("{\\rtf1 {\\fonttbl{\\f0 ")), "");
     // Deep nesting is read without exhausting anything.
     std::string deep = "{\\rtf1 ";
     deep += std::string(100000, '{') + "x" + std::string(100000, '}') + "y}";

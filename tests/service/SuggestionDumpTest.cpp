@@ -14,13 +14,14 @@ TEST_F(ServiceTest, SuggestionsComeFromOtherTeachersPlansOfTheSameGradeAndSubjec
     int64_t unsaved = CreatePlan(colleague, "还没写", 3, 2);
     int64_t myOther = CreatePlan(me, "我的另一课", 3, 2);
     (void)unsaved;
-    ASSERT_EQ(Save(colleague, match, "1.1.1",
-                   {{"template.aims.1.text", "__RTF__{\\rtf1 1.\\u35748?\\u35782?\\u20960?"
-                                             "\\u20998?\\u20043?\\u19968?}"},
-                    {"template.teachproc.1.teacher", "出示一块月饼，平均分给两个人"},
-                    {"template.keypoints.value", "__RTF__{\\rtf1 {\\fonttbl{\\f0 Song;}}"
-                                                 "\\f0 \\'b7\\'d6\\'ca\\'fd\\par}"}})["ok"],
-              true);
+    ASSERT_EQ(
+        Save(colleague, match, "1.1.1",
+             {{"template.aims.1.text", "__RTF__{\\rtf1 1.\\u35748?\\u35782?\\u20960?"
+                                       "\\u20998?\\u20043?\\u19968?}"},
+              {"template.teachproc.1.teacher", "出示一块月饼，平均分给两个人"},
+              {"template.keypoints.value", "__RTF__{\\rtf1\\ansi\\ansicpg936{\\fonttbl{\\f0 Song;}}"
+                                           "\\f0 \\'b7\\'d6\\'ca\\'fd\\par}"}})["ok"],
+        true);
     ASSERT_EQ(Save(colleague, otherGrade, "1.1.1", {{"template.keypoints.value", "x"}})["ok"],
               true);
     ASSERT_EQ(Save(me, myOther, "1.1.1", {{"template.keypoints.value", "mine"}})["ok"], true);

@@ -1,6 +1,5 @@
 #include "Text.h"
 #include "CommandLine.h"
-#include "RtfText.h"
 
 #include <gtest/gtest.h>
 
@@ -25,24 +24,6 @@ TEST(TextChecks, Utf8TrimAndNumbers) {
     EXPECT_EQ(ParseInteger("42", 1, 100), 42);
     for (auto bad : {"", "-", "1x", " 1", "101", "0", "99999999999999999999"})
         EXPECT_FALSE(ParseInteger(bad, 1, 100)) << bad;
-}
-
-TEST(RtfToText, KeepsTheTextAndDropsTheMachinery) {
-    EXPECT_EQ(RtfToText("{\\rtf1\\ansi{\\fonttbl{\\f0\\fnil SimSun;}}{\\colortbl;\\red0\\green0"
-                        "\\blue0;}\\f0\\fs22 Hello\\par {\\b world}\\tab x\\line y}"),
-              "Hello\nworld\tx\ny");
-    // \uN with its fallback character skipped; \ucN changes how many are skipped.
-    EXPECT_EQ(RtfToText("{\\rtf1 \\u25945?\\u26696?\\uc2\\u35838??x}"), "教案课x");
-    // Code-page bytes of the document's code page.
-    EXPECT_EQ(RtfToText("{\\rtf1\\ansicpg936 \\'bd\\'cc\\'b0\\'b8}"), "教案");
-    EXPECT_EQ(RtfToText("{\\rtf1 a\\{b\\}c\\\\d {\\*\\unknown skipped}e}"), "a{b}c\\d e");
-    // Broken documents give what could be read.
-    EXPECT_EQ(RtfToText("{\\rtf1 abc"), "abc");
-    EXPECT_EQ(RtfToText("{\\rtf1 abc\\"), "abc");
-    EXPECT_EQ(RtfToText("{\\rtf1 \\'4"), "");
-    EXPECT_EQ(RtfToText(std::string(5000, '{') + "deep"), "");
-    EXPECT_EQ(CellValueToText("__RTF__{\\rtf1 x}"), "x");
-    EXPECT_EQ(CellValueToText("__RTF_{\\rtf1 x}"), "__RTF_{\\rtf1 x}");
 }
 
 TEST(CommandLine, ReadsEveryOptionAndExplainsMistakes) {
