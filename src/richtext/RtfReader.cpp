@@ -21,7 +21,8 @@ namespace {
 constexpr std::size_t kMaxDepth = 256;
 constexpr int kMaxSkip = 255;
 
-enum class Destination { Text, FontTable, ColorTable };
+// ListText: the visible number of an automatically numbered paragraph.
+enum class Destination { Text, FontTable, ColorTable, ListText };
 
 struct FontEntry {
     std::string name; // UTF-8
@@ -34,16 +35,35 @@ struct ColorEntry {
     std::uint32_t rgb = 0;
 };
 
+// What the associated properties (\af \afs \ab \ai) set for East Asian or complex-script text;
+// whatever they leave unset follows the Western properties.
+struct Associated {
+    int font = -1;
+    int halfPoints = 0;
+    signed char bold = -1;
+    signed char italic = -1;
+};
+
 struct State {
     Destination destination = Destination::Text;
+    // The Western properties, which \f \fs \b \i set and the other scripts fall back to.
     int font = -1;
     int halfPoints = 0; // 0: the defaults' size
     bool bold = false;
     bool italic = false;
+    Associated eastAsian;
+    Associated complex;
+    // Which script \loch \hich \dbch \rtlch \ltrch selected: the one \f and the associated
+    // properties describe, and the one neutral characters take.
+    Script script = Script::Western;
+    // The script a neutral character (space, punctuation) takes: that of the strong character
+    // before it, or the one selected since.
+    Script neutral = Script::Western;
     bool underline = false;
     bool strikeout = false;
-    int color = -1;    // index into the colour table, -1 automatic
-    int skipCount = 1; // \ucN
+    int color = -1;      // index into the colour table, -1 automatic
+    int background = -1; // index into the colour table, -1 none
+    int skipCount = 1;   // \ucN
     Alignment alignment = Alignment::Left;
 };
 
@@ -114,6 +134,9 @@ bool IsSkippedDestination(std::string_view word) {
                                                 "panose",
                                                 "pgdsctbl",
                                                 "pict",
+                                                "pn",
+                                                "pntxta",
+                                                "pntxtb",
                                                 "printim",
                                                 "private",
                                                 "revtbl",
@@ -165,9 +188,14 @@ public:
             if (c == '}') {
                 ++pos_;
                 skip_ = 0;
+                if (depth == 1) {
+                    // The document's own group has ended: its last paragraph keeps the state
+                    // it was written in.
+                    break;
+                }
                 CloseGroup();
-                if (depth > 0 && --depth == 0) {
-                    break; // the document's own group has ended
+                if (depth > 0) {
+                    --depth;
                 }
                 groupStart_ = false;
                 continue;
@@ -210,11 +238,33 @@ private:
             CommitFont();
         }
         FlushBytes();
+        const bool listText = state_.destination == Destination::ListText;
         if (!stack_.empty()) {
             state_ = stack_.back();
             stack_.pop_back();
         }
         formatDirty_ = true;
+        if (listText && state_.destination != Destination::ListText) {
+            FinishListText();
+        }
+    }
+
+    // A cell has no list model: the number stays as text, followed by one tab, without the
+    // spaces writers pad it with.
+    void FinishListText() {
+        const auto blank = [](const auto& entry) {
+            return entry.first == U' ' || entry.first == U'\t' || entry.first == 0x00A0 ||
+                   entry.first == 0x3000;
+        };
+        const auto first = std::find_if_not(listText_.begin(), listText_.end(), blank);
+        const auto last = std::find_if_not(listText_.rbegin(), listText_.rend(), blank).base();
+        if (first < last && state_.destination == Destination::Text) {
+            for (auto it = first; it != last; ++it) {
+                Put(it->first, it->second);
+            }
+            Put(U'\t', (last - 1)->second);
+        }
+        listText_.clear();
     }
 
     // Skips the rest of the current group, honouring escapes and binary data, and closes it.
@@ -373,6 +423,9 @@ private:
             AddChar(U'\t');
         } else if (w == "u") {
             Unicode(param.value_or(0));
+        } else if (w == "listtext" || w == "pntext") {
+            FlushBytes();
+            state_.destination = Destination::ListText;
         } else if (w == "uc") {
             state_.skipCount = static_cast<int>(std::clamp<long>(p, 0, kMaxSkip));
         } else if (w == "bin") {
@@ -415,12 +468,41 @@ private:
         }
         // Character properties.
         else if (w == "plain") {
+            FlushBytes();
             const State keep = state_;
             state_ = State{};
             state_.destination = keep.destination;
             state_.skipCount = keep.skipCount;
             state_.alignment = keep.alignment;
             state_.font = defaultFont_;
+            formatDirty_ = true;
+        } else if (w == "loch" || w == "hich" || w == "ltrch") {
+            SelectScript(Script::Western);
+        } else if (w == "dbch") {
+            SelectScript(Script::EastAsian);
+        } else if (w == "rtlch") {
+            SelectScript(Script::Complex);
+        } else if (w == "ab" || w == "ai") {
+            Associated* a = SelectedAssociated();
+            if (a == nullptr) {
+                SetFlag(w == "ab" ? state_.bold : state_.italic, on);
+            } else {
+                (w == "ab" ? a->bold : a->italic) = on ? 1 : 0;
+                formatDirty_ = true;
+            }
+        } else if (w == "afs") {
+            if (param && *param > 0) {
+                const int size = static_cast<int>(std::min<long>(*param, 3276));
+                Associated* a = SelectedAssociated();
+                (a != nullptr ? a->halfPoints : state_.halfPoints) = size;
+                formatDirty_ = true;
+            }
+        } else if (w == "af") {
+            if (state_.destination != Destination::FontTable) {
+                SetFont(static_cast<int>(p));
+            }
+        } else if (w == "chcbpat" || w == "highlight" || w == "cb") {
+            state_.background = p > 0 ? static_cast<int>(p) : -1;
             formatDirty_ = true;
         } else if (w == "b") {
             SetFlag(state_.bold, on);
@@ -444,9 +526,7 @@ private:
                 fontPending_ = FontEntry{};
                 fontNumber_ = static_cast<int>(p);
             } else {
-                FlushBytes(); // bytes already read belong to the previous font's code page
-                state_.font = static_cast<int>(p);
-                formatDirty_ = true;
+                SetFont(static_cast<int>(p));
             }
         } else if (w == "cf") {
             state_.color = static_cast<int>(p);
@@ -470,14 +550,43 @@ private:
         // Paragraph properties.
         else if (w == "pard") {
             state_.alignment = Alignment::Left;
-        } else if (w == "ql" || w == "qj" || w == "qd") {
+        } else if (w == "ql" || w == "qd") {
             state_.alignment = Alignment::Left;
+        } else if (w == "qj") {
+            state_.alignment = Alignment::Justify;
         } else if (w == "qc") {
             state_.alignment = Alignment::Center;
         } else if (w == "qr") {
             state_.alignment = Alignment::Right;
         }
         // Everything else is a property this engine does not keep.
+    }
+
+    // Word processors write \f after \dbch for the font of East Asian text, as \af.
+    void SetFont(int font) {
+        FlushBytes(); // bytes already read belong to the previous font's code page
+        Associated* a = SelectedAssociated();
+        (a != nullptr ? a->font : state_.font) = font;
+        formatDirty_ = true;
+    }
+
+    void SelectScript(Script script) {
+        if (state_.script != script) {
+            FlushBytes(); // bytes read so far are in the previous script's font
+            state_.script = script;
+        }
+        state_.neutral = script;
+    }
+
+    Associated* SelectedAssociated() {
+        switch (state_.script) {
+        case Script::EastAsian:
+            return &state_.eastAsian;
+        case Script::Complex:
+            return &state_.complex;
+        default:
+            return nullptr;
+        }
     }
 
     void SetFlag(bool& flag, bool on) {
@@ -522,7 +631,7 @@ private:
             }
             return CodePageOf(fontPending_.charset, ansiCodePage_);
         }
-        const auto found = fonts_.find(state_.font >= 0 ? state_.font : defaultFont_);
+        const auto found = fonts_.find(FontOf(state_.script));
         if (found == fonts_.end()) {
             return ansiCodePage_;
         }
@@ -612,6 +721,9 @@ private:
 
     void Unicode(long value) {
         FlushBytes();
+        if (value < -32768 || value > 65535) {
+            return; // not a 16-bit unit: no character, and nothing it stands for to skip
+        }
         if (value < 0) {
             value += 65536;
         }
@@ -650,33 +762,74 @@ private:
             }
             return;
         }
-        if (state_.destination != Destination::Text) {
+        if (state_.destination != Destination::Text &&
+            state_.destination != Destination::ListText) {
             return;
         }
-        if (formatDirty_) {
-            const std::uint32_t id = doc_.Intern(CurrentFormat());
-            if (id != formatId_) {
-                FlushText();
-                formatId_ = id;
-            }
-            formatDirty_ = false;
+        const Script script = ScriptOf(cp);
+        if (script != Script::Neutral) {
+            state_.neutral = script;
+        }
+        const std::uint32_t format = FormatOf(state_.neutral);
+        if (state_.destination == Destination::Text) {
+            Put(cp, format);
+        } else {
+            listText_.emplace_back(cp, format);
+        }
+    }
+
+    // Appends a character of the given format to the pending text.
+    void Put(char32_t cp, std::uint32_t format) {
+        if (format != formatId_) {
+            FlushText();
+            formatId_ = format;
         }
         text_ += cp;
         trailingBreak_ = false;
     }
 
-    CharFormat CurrentFormat() const {
+    // The format a character of `script` (not neutral) takes in the current state.
+    std::uint32_t FormatOf(Script script) {
+        if (formatDirty_) {
+            known_ = 0;
+            formatDirty_ = false;
+        }
+        const auto bit = 1u << static_cast<unsigned>(script);
+        auto& id = scriptFormat_[static_cast<std::size_t>(script)];
+        if ((known_ & bit) == 0) {
+            id = doc_.Intern(CurrentFormat(script));
+            known_ |= bit;
+        }
+        return id;
+    }
+
+    const Associated* AssociatedOf(Script script) const {
+        return script == Script::EastAsian ? &state_.eastAsian
+               : script == Script::Complex ? &state_.complex
+                                           : nullptr;
+    }
+
+    int FontOf(Script script) const {
+        const Associated* a = AssociatedOf(script);
+        const int font = a != nullptr && a->font >= 0 ? a->font : state_.font;
+        return font >= 0 ? font : defaultFont_;
+    }
+
+    CharFormat CurrentFormat(Script script) const {
         CharFormat f = defaults_;
-        const auto font = fonts_.find(state_.font >= 0 ? state_.font : defaultFont_);
+        const auto font = fonts_.find(FontOf(script));
         if (font != fonts_.end() && !font->second.name.empty()) {
             f.face = font->second.name;
             f.charset = font->second.charset >= 0 ? font->second.charset : 1;
         }
-        if (state_.halfPoints > 0) {
-            f.heightTwips = state_.halfPoints * 10;
+        const Associated* a = AssociatedOf(script);
+        const int halfPoints =
+            a != nullptr && a->halfPoints > 0 ? a->halfPoints : state_.halfPoints;
+        if (halfPoints > 0) {
+            f.heightTwips = halfPoints * 10;
         }
-        f.bold = state_.bold;
-        f.italic = state_.italic;
+        f.bold = a != nullptr && a->bold >= 0 ? a->bold != 0 : state_.bold;
+        f.italic = a != nullptr && a->italic >= 0 ? a->italic != 0 : state_.italic;
         f.underline = state_.underline;
         f.strikeout = state_.strikeout;
         if (state_.color >= 0 && static_cast<std::size_t>(state_.color) < colors_.size() &&
@@ -686,6 +839,12 @@ private:
         } else if (state_.color >= 0) {
             f.autoColor = true;
             f.color = defaults_.color;
+        }
+        if (state_.background >= 0 &&
+            static_cast<std::size_t>(state_.background) < colors_.size() &&
+            !colors_[state_.background].automatic) {
+            f.autoBackground = false;
+            f.background = colors_[state_.background].rgb;
         }
         return f;
     }
@@ -699,14 +858,11 @@ private:
 
     void EndParagraph() {
         FlushBytes();
-        if (formatDirty_) {
-            formatId_ = doc_.Intern(CurrentFormat());
-            formatDirty_ = false;
-        }
+        // The pending text keeps the format it was read in, even when a group closed since.
         FlushText();
         ::richtext::Paragraph& last = doc_.LastParagraph();
         last.alignment = state_.alignment;
-        last.endFormat = formatId_;
+        last.endFormat = FormatOf(state_.neutral);
     }
 
     void Paragraph() {
@@ -759,6 +915,9 @@ private:
     std::u32string text_;
     std::uint32_t formatId_ = 0;
     bool formatDirty_ = true;
+    std::uint32_t scriptFormat_[3] = {};
+    unsigned known_ = 0; // which of scriptFormat_ hold the current state's formats
+    std::vector<std::pair<char32_t, std::uint32_t>> listText_;
     bool trailingBreak_ = false;
 };
 
