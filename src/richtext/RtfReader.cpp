@@ -10,6 +10,7 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 namespace richtext {
@@ -89,77 +90,204 @@ int HexValue(char c) {
     return -1;
 }
 
-// Destinations whose groups hold no text of the document.
-bool IsSkippedDestination(std::string_view word) {
-    static const std::string_view kSkipped[] = {"annotation",
-                                                "atnauthor",
-                                                "atnid",
-                                                "author",
-                                                "bkmkend",
-                                                "bkmkstart",
-                                                "buptim",
-                                                "colorschememapping",
-                                                "comment",
-                                                "company",
-                                                "creatim",
-                                                "datastore",
-                                                "docvar",
-                                                "doccomm",
-                                                "falt",
-                                                "field_inst",
-                                                "filetbl",
-                                                "fldinst",
-                                                "footer",
-                                                "footerf",
-                                                "footerl",
-                                                "footerr",
-                                                "footnote",
-                                                "ftncn",
-                                                "ftnsep",
-                                                "ftnsepc",
-                                                "generator",
-                                                "header",
-                                                "headerf",
-                                                "headerl",
-                                                "headerr",
-                                                "info",
-                                                "keywords",
-                                                "latentstyles",
-                                                "listoverridetable",
-                                                "listtable",
-                                                "mmathPr",
-                                                "nonshppict",
-                                                "object",
-                                                "operator",
-                                                "panose",
-                                                "pgdsctbl",
-                                                "pict",
-                                                "pn",
-                                                "pntxta",
-                                                "pntxtb",
-                                                "printim",
-                                                "private",
-                                                "revtbl",
-                                                "revtim",
-                                                "rsidtbl",
-                                                "shp",
-                                                "shpinst",
-                                                "sn",
-                                                "sp",
-                                                "stylesheet",
-                                                "subject",
-                                                "sv",
-                                                "tc",
-                                                "template",
-                                                "themedata",
-                                                "title",
-                                                "txe",
-                                                "xe",
-                                                "xmlnstbl",
-                                                "userprops",
-                                                "wgrffmtfilter",
-                                                "objdata"};
-    return std::find(std::begin(kSkipped), std::end(kSkipped), word) != std::end(kSkipped);
+enum class Kw : unsigned char {
+    Unknown,
+    Skipped, // a destination whose group holds no text of the document
+    Par,
+    Line,
+    Tab,
+    Unicode,
+    ListText,
+    Uc,
+    Bin,
+    Emdash,
+    Endash,
+    Bullet,
+    Lquote,
+    Rquote,
+    Ldblquote,
+    Rdblquote,
+    Emspace,
+    Enspace,
+    Ansicpg,
+    Ansi,
+    Deff,
+    Fonttbl,
+    Colortbl,
+    Plain,
+    Western,
+    EastAsian,
+    Complex,
+    AssociatedBold,
+    AssociatedItalic,
+    AssociatedSize,
+    AssociatedFont,
+    Background,
+    Bold,
+    Italic,
+    Underline,
+    UnderlineNone,
+    Strike,
+    FontSize,
+    Font,
+    Color,
+    Fcharset,
+    Cpg,
+    Red,
+    Green,
+    Blue,
+    Pard,
+    AlignLeft,
+    Justify,
+    Center,
+    AlignRight,
+};
+
+// One lookup per control word: documents carry hundreds of thousands of them.
+Kw KeywordOf(std::string_view word) {
+    static const std::unordered_map<std::string_view, Kw> kWords = [] {
+        std::unordered_map<std::string_view, Kw> words{
+            {"par", Kw::Par},
+            {"sect", Kw::Par},
+            {"page", Kw::Par},
+            {"row", Kw::Par},
+            {"line", Kw::Line},
+            {"tab", Kw::Tab},
+            {"cell", Kw::Tab},
+            {"u", Kw::Unicode},
+            {"listtext", Kw::ListText},
+            {"pntext", Kw::ListText},
+            {"uc", Kw::Uc},
+            {"bin", Kw::Bin},
+            {"emdash", Kw::Emdash},
+            {"endash", Kw::Endash},
+            {"bullet", Kw::Bullet},
+            {"lquote", Kw::Lquote},
+            {"rquote", Kw::Rquote},
+            {"ldblquote", Kw::Ldblquote},
+            {"rdblquote", Kw::Rdblquote},
+            {"emspace", Kw::Emspace},
+            {"enspace", Kw::Enspace},
+            {"ansicpg", Kw::Ansicpg},
+            {"ansi", Kw::Ansi},
+            {"deff", Kw::Deff},
+            {"fonttbl", Kw::Fonttbl},
+            {"colortbl", Kw::Colortbl},
+            {"plain", Kw::Plain},
+            {"loch", Kw::Western},
+            {"hich", Kw::Western},
+            {"ltrch", Kw::Western},
+            {"dbch", Kw::EastAsian},
+            {"rtlch", Kw::Complex},
+            {"ab", Kw::AssociatedBold},
+            {"ai", Kw::AssociatedItalic},
+            {"afs", Kw::AssociatedSize},
+            {"af", Kw::AssociatedFont},
+            {"chcbpat", Kw::Background},
+            {"highlight", Kw::Background},
+            {"cb", Kw::Background},
+            {"b", Kw::Bold},
+            {"i", Kw::Italic},
+            {"ul", Kw::Underline},
+            {"uld", Kw::Underline},
+            {"uldb", Kw::Underline},
+            {"ulw", Kw::Underline},
+            {"ulwave", Kw::Underline},
+            {"uldash", Kw::Underline},
+            {"ulth", Kw::Underline},
+            {"ulnone", Kw::UnderlineNone},
+            {"strike", Kw::Strike},
+            {"strikedl", Kw::Strike},
+            {"fs", Kw::FontSize},
+            {"f", Kw::Font},
+            {"cf", Kw::Color},
+            {"fcharset", Kw::Fcharset},
+            {"cpg", Kw::Cpg},
+            {"red", Kw::Red},
+            {"green", Kw::Green},
+            {"blue", Kw::Blue},
+            {"pard", Kw::Pard},
+            {"ql", Kw::AlignLeft},
+            {"qd", Kw::AlignLeft},
+            {"qj", Kw::Justify},
+            {"qc", Kw::Center},
+            {"qr", Kw::AlignRight},
+        };
+        // Destinations whose groups hold no text of the document.
+        for (const std::string_view skipped : {"annotation",
+                                               "atnauthor",
+                                               "atnid",
+                                               "author",
+                                               "bkmkend",
+                                               "bkmkstart",
+                                               "buptim",
+                                               "colorschememapping",
+                                               "comment",
+                                               "company",
+                                               "creatim",
+                                               "datastore",
+                                               "docvar",
+                                               "doccomm",
+                                               "falt",
+                                               "field_inst",
+                                               "filetbl",
+                                               "fldinst",
+                                               "footer",
+                                               "footerf",
+                                               "footerl",
+                                               "footerr",
+                                               "footnote",
+                                               "ftncn",
+                                               "ftnsep",
+                                               "ftnsepc",
+                                               "generator",
+                                               "header",
+                                               "headerf",
+                                               "headerl",
+                                               "headerr",
+                                               "info",
+                                               "keywords",
+                                               "latentstyles",
+                                               "listoverridetable",
+                                               "listtable",
+                                               "mmathPr",
+                                               "nonshppict",
+                                               "object",
+                                               "operator",
+                                               "panose",
+                                               "pgdsctbl",
+                                               "pict",
+                                               "pn",
+                                               "pntxta",
+                                               "pntxtb",
+                                               "printim",
+                                               "private",
+                                               "revtbl",
+                                               "revtim",
+                                               "rsidtbl",
+                                               "shp",
+                                               "shpinst",
+                                               "sn",
+                                               "sp",
+                                               "stylesheet",
+                                               "subject",
+                                               "sv",
+                                               "tc",
+                                               "template",
+                                               "themedata",
+                                               "title",
+                                               "txe",
+                                               "xe",
+                                               "xmlnstbl",
+                                               "userprops",
+                                               "wgrffmtfilter",
+                                               "objdata"}) {
+            words.emplace(skipped, Kw::Skipped);
+        }
+        return words;
+    }();
+    const auto found = kWords.find(word);
+    return found != kWords.end() ? found->second : Kw::Unknown;
 }
 
 class Reader {
@@ -354,7 +482,7 @@ private:
             }
             return;
         }
-        if (atGroupStart && (ignorableNext_ || IsSkippedDestination(word))) {
+        if (atGroupStart && (ignorableNext_ || KeywordOf(word) == Kw::Skipped)) {
             ignorableNext_ = false;
             SkipGroup();
             return;
@@ -414,60 +542,82 @@ private:
     void ControlWord(std::string_view w, std::optional<long> param) {
         const long p = param.value_or(1);
         const bool on = p != 0;
+        switch (KeywordOf(w)) {
         // Text and structure.
-        if (w == "par" || w == "sect" || w == "page" || w == "row") {
+        case Kw::Par:
             Paragraph();
-        } else if (w == "line") {
+            break;
+        case Kw::Line:
             AddChar(kLineBreak);
-        } else if (w == "tab" || w == "cell") {
+            break;
+        case Kw::Tab:
             AddChar(U'\t');
-        } else if (w == "u") {
+            break;
+        case Kw::Unicode:
             Unicode(param.value_or(0));
-        } else if (w == "listtext" || w == "pntext") {
-            FlushBytes();
-            state_.destination = Destination::ListText;
-        } else if (w == "uc") {
+            break;
+        case Kw::ListText:
+            if (state_.destination == Destination::Text) {
+                FlushBytes();
+                state_.destination = Destination::ListText;
+            }
+            break;
+        case Kw::Uc:
             state_.skipCount = static_cast<int>(std::clamp<long>(p, 0, kMaxSkip));
-        } else if (w == "bin") {
+            break;
+        case Kw::Bin:
             if (param && *param > 0) {
                 SkipBinary(*param);
             }
-        } else if (w == "emdash") {
+            break;
+        case Kw::Emdash:
             AddChar(0x2014);
-        } else if (w == "endash") {
+            break;
+        case Kw::Endash:
             AddChar(0x2013);
-        } else if (w == "bullet") {
+            break;
+        case Kw::Bullet:
             AddChar(0x2022);
-        } else if (w == "lquote") {
+            break;
+        case Kw::Lquote:
             AddChar(0x2018);
-        } else if (w == "rquote") {
+            break;
+        case Kw::Rquote:
             AddChar(0x2019);
-        } else if (w == "ldblquote") {
+            break;
+        case Kw::Ldblquote:
             AddChar(0x201C);
-        } else if (w == "rdblquote") {
+            break;
+        case Kw::Rdblquote:
             AddChar(0x201D);
-        } else if (w == "emspace") {
+            break;
+        case Kw::Emspace:
             AddChar(0x2003);
-        } else if (w == "enspace") {
+            break;
+        case Kw::Enspace:
             AddChar(0x2002);
-        }
+            break;
         // Document properties.
-        else if (w == "ansicpg") {
+        case Kw::Ansicpg:
             if (param && *param > 0) {
                 ansiCodePage_ = static_cast<int>(*param);
             }
-        } else if (w == "ansi") {
+            break;
+        case Kw::Ansi:
             ansiCodePage_ = 1252;
-        } else if (w == "deff") {
+            break;
+        case Kw::Deff:
             defaultFont_ = static_cast<int>(p);
-        } else if (w == "fonttbl") {
+            break;
+        case Kw::Fonttbl:
             StartFontTable();
-        } else if (w == "colortbl") {
+            break;
+        case Kw::Colortbl:
             state_.destination = Destination::ColorTable;
             colorPending_ = ColorEntry{};
-        }
+            break;
         // Character properties.
-        else if (w == "plain") {
+        case Kw::Plain: {
             FlushBytes();
             const State keep = state_;
             state_ = State{};
@@ -476,51 +626,68 @@ private:
             state_.alignment = keep.alignment;
             state_.font = defaultFont_;
             formatDirty_ = true;
-        } else if (w == "loch" || w == "hich" || w == "ltrch") {
+            break;
+        }
+        case Kw::Western:
             SelectScript(Script::Western);
-        } else if (w == "dbch") {
+            break;
+        case Kw::EastAsian:
             SelectScript(Script::EastAsian);
-        } else if (w == "rtlch") {
+            break;
+        case Kw::Complex:
             SelectScript(Script::Complex);
-        } else if (w == "ab" || w == "ai") {
+            break;
+        case Kw::AssociatedBold:
+        case Kw::AssociatedItalic: {
+            const bool bold = KeywordOf(w) == Kw::AssociatedBold;
             Associated* a = SelectedAssociated();
             if (a == nullptr) {
-                SetFlag(w == "ab" ? state_.bold : state_.italic, on);
+                SetFlag(bold ? state_.bold : state_.italic, on);
             } else {
-                (w == "ab" ? a->bold : a->italic) = on ? 1 : 0;
+                (bold ? a->bold : a->italic) = on ? 1 : 0;
                 formatDirty_ = true;
             }
-        } else if (w == "afs") {
+            break;
+        }
+        case Kw::AssociatedSize:
             if (param && *param > 0) {
                 const int size = static_cast<int>(std::min<long>(*param, 3276));
                 Associated* a = SelectedAssociated();
                 (a != nullptr ? a->halfPoints : state_.halfPoints) = size;
                 formatDirty_ = true;
             }
-        } else if (w == "af") {
+            break;
+        case Kw::AssociatedFont:
             if (state_.destination != Destination::FontTable) {
                 SetFont(static_cast<int>(p));
             }
-        } else if (w == "chcbpat" || w == "highlight" || w == "cb") {
+            break;
+        case Kw::Background:
             state_.background = p > 0 ? static_cast<int>(p) : -1;
             formatDirty_ = true;
-        } else if (w == "b") {
+            break;
+        case Kw::Bold:
             SetFlag(state_.bold, on);
-        } else if (w == "i") {
+            break;
+        case Kw::Italic:
             SetFlag(state_.italic, on);
-        } else if (w == "ul" || w == "uld" || w == "uldb" || w == "ulw" || w == "ulwave" ||
-                   w == "uldash" || w == "ulth") {
+            break;
+        case Kw::Underline:
             SetFlag(state_.underline, on);
-        } else if (w == "ulnone") {
+            break;
+        case Kw::UnderlineNone:
             SetFlag(state_.underline, false);
-        } else if (w == "strike" || w == "strikedl") {
+            break;
+        case Kw::Strike:
             SetFlag(state_.strikeout, on);
-        } else if (w == "fs") {
+            break;
+        case Kw::FontSize:
             if (param && *param > 0) {
                 state_.halfPoints = static_cast<int>(std::min<long>(*param, 3276));
                 formatDirty_ = true;
             }
-        } else if (w == "f") {
+            break;
+        case Kw::Font:
             if (state_.destination == Destination::FontTable) {
                 CommitFont();
                 fontPending_ = FontEntry{};
@@ -528,38 +695,50 @@ private:
             } else {
                 SetFont(static_cast<int>(p));
             }
-        } else if (w == "cf") {
+            break;
+        case Kw::Color:
             state_.color = static_cast<int>(p);
             formatDirty_ = true;
-        } else if (w == "fcharset") {
+            break;
+        case Kw::Fcharset:
             if (state_.destination == Destination::FontTable) {
                 fontPending_.charset = static_cast<int>(p);
             }
-        } else if (w == "cpg") {
+            break;
+        case Kw::Cpg:
             if (state_.destination == Destination::FontTable) {
                 fontPending_.codePage = static_cast<int>(p);
             }
-        } else if (w == "red" || w == "green" || w == "blue") {
+            break;
+        case Kw::Red:
+        case Kw::Green:
+        case Kw::Blue:
             if (state_.destination == Destination::ColorTable) {
                 const auto v = static_cast<std::uint32_t>(std::clamp<long>(p, 0, 255));
-                const int shift = w == "red" ? 16 : w == "green" ? 8 : 0;
+                const Kw k = KeywordOf(w);
+                const int shift = k == Kw::Red ? 16 : k == Kw::Green ? 8 : 0;
                 colorPending_.rgb = (colorPending_.rgb & ~(0xFFu << shift)) | (v << shift);
                 colorPending_.automatic = false;
             }
-        }
+            break;
         // Paragraph properties.
-        else if (w == "pard") {
+        case Kw::Pard:
+        case Kw::AlignLeft:
             state_.alignment = Alignment::Left;
-        } else if (w == "ql" || w == "qd") {
-            state_.alignment = Alignment::Left;
-        } else if (w == "qj") {
+            break;
+        case Kw::Justify:
             state_.alignment = Alignment::Justify;
-        } else if (w == "qc") {
+            break;
+        case Kw::Center:
             state_.alignment = Alignment::Center;
-        } else if (w == "qr") {
+            break;
+        case Kw::AlignRight:
             state_.alignment = Alignment::Right;
+            break;
+        case Kw::Skipped:
+        case Kw::Unknown:
+            break; // a property this engine does not keep
         }
-        // Everything else is a property this engine does not keep.
     }
 
     // Word processors write \f after \dbch for the font of East Asian text, as \af.
