@@ -5,12 +5,12 @@
 #include "platform/Encoding.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdint>
 #include <glib.h>
 #include <map>
 #include <optional>
 #include <string>
-#include <unordered_map>
 #include <vector>
 
 namespace richtext {
@@ -143,151 +143,167 @@ enum class Kw : unsigned char {
     AlignRight,
 };
 
-// One lookup per control word: documents carry hundreds of thousands of them.
+struct KeywordEntry {
+    std::string_view name;
+    Kw keyword;
+};
+
+// The words this reader acts on, the most frequent first within each initial.
+constexpr KeywordEntry kKeywords[] = {
+    {"par", Kw::Par},
+    {"sect", Kw::Par},
+    {"page", Kw::Par},
+    {"row", Kw::Par},
+    {"line", Kw::Line},
+    {"tab", Kw::Tab},
+    {"cell", Kw::Tab},
+    {"u", Kw::Unicode},
+    {"listtext", Kw::ListText},
+    {"pntext", Kw::ListText},
+    {"uc", Kw::Uc},
+    {"bin", Kw::Bin},
+    {"emdash", Kw::Emdash},
+    {"endash", Kw::Endash},
+    {"bullet", Kw::Bullet},
+    {"lquote", Kw::Lquote},
+    {"rquote", Kw::Rquote},
+    {"ldblquote", Kw::Ldblquote},
+    {"rdblquote", Kw::Rdblquote},
+    {"emspace", Kw::Emspace},
+    {"enspace", Kw::Enspace},
+    {"ansicpg", Kw::Ansicpg},
+    {"ansi", Kw::Ansi},
+    {"deff", Kw::Deff},
+    {"fonttbl", Kw::Fonttbl},
+    {"colortbl", Kw::Colortbl},
+    {"plain", Kw::Plain},
+    {"loch", Kw::Western},
+    {"hich", Kw::Western},
+    {"ltrch", Kw::Western},
+    {"dbch", Kw::EastAsian},
+    {"rtlch", Kw::Complex},
+    {"ab", Kw::AssociatedBold},
+    {"ai", Kw::AssociatedItalic},
+    {"afs", Kw::AssociatedSize},
+    {"af", Kw::AssociatedFont},
+    {"chcbpat", Kw::Background},
+    {"highlight", Kw::Background},
+    {"cb", Kw::Background},
+    {"b", Kw::Bold},
+    {"i", Kw::Italic},
+    {"ul", Kw::Underline},
+    {"uld", Kw::Underline},
+    {"uldb", Kw::Underline},
+    {"ulw", Kw::Underline},
+    {"ulwave", Kw::Underline},
+    {"uldash", Kw::Underline},
+    {"ulth", Kw::Underline},
+    {"ulnone", Kw::UnderlineNone},
+    {"strike", Kw::Strike},
+    {"strikedl", Kw::Strike},
+    {"fs", Kw::FontSize},
+    {"f", Kw::Font},
+    {"cf", Kw::Color},
+    {"fcharset", Kw::Fcharset},
+    {"cpg", Kw::Cpg},
+    {"red", Kw::Red},
+    {"green", Kw::Green},
+    {"blue", Kw::Blue},
+    {"pard", Kw::Pard},
+    {"ql", Kw::AlignLeft},
+    {"qd", Kw::AlignLeft},
+    {"qj", Kw::Justify},
+    {"qc", Kw::Center},
+    {"qr", Kw::AlignRight},
+    {"annotation", Kw::Skipped},
+    {"atnauthor", Kw::Skipped},
+    {"atnid", Kw::Skipped},
+    {"author", Kw::Skipped},
+    {"bkmkend", Kw::Skipped},
+    {"bkmkstart", Kw::Skipped},
+    {"buptim", Kw::Skipped},
+    {"colorschememapping", Kw::Skipped},
+    {"comment", Kw::Skipped},
+    {"company", Kw::Skipped},
+    {"creatim", Kw::Skipped},
+    {"datastore", Kw::Skipped},
+    {"docvar", Kw::Skipped},
+    {"doccomm", Kw::Skipped},
+    {"falt", Kw::Skipped},
+    {"field_inst", Kw::Skipped},
+    {"filetbl", Kw::Skipped},
+    {"fldinst", Kw::Skipped},
+    {"footer", Kw::Skipped},
+    {"footerf", Kw::Skipped},
+    {"footerl", Kw::Skipped},
+    {"footerr", Kw::Skipped},
+    {"footnote", Kw::Skipped},
+    {"ftncn", Kw::Skipped},
+    {"ftnsep", Kw::Skipped},
+    {"ftnsepc", Kw::Skipped},
+    {"generator", Kw::Skipped},
+    {"header", Kw::Skipped},
+    {"headerf", Kw::Skipped},
+    {"headerl", Kw::Skipped},
+    {"headerr", Kw::Skipped},
+    {"info", Kw::Skipped},
+    {"keywords", Kw::Skipped},
+    {"latentstyles", Kw::Skipped},
+    {"listoverridetable", Kw::Skipped},
+    {"listtable", Kw::Skipped},
+    {"mmathPr", Kw::Skipped},
+    {"nonshppict", Kw::Skipped},
+    {"object", Kw::Skipped},
+    {"operator", Kw::Skipped},
+    {"panose", Kw::Skipped},
+    {"pgdsctbl", Kw::Skipped},
+    {"pict", Kw::Skipped},
+    {"pn", Kw::Skipped},
+    {"pntxta", Kw::Skipped},
+    {"pntxtb", Kw::Skipped},
+    {"printim", Kw::Skipped},
+    {"private", Kw::Skipped},
+    {"revtbl", Kw::Skipped},
+    {"revtim", Kw::Skipped},
+    {"rsidtbl", Kw::Skipped},
+    {"shp", Kw::Skipped},
+    {"shpinst", Kw::Skipped},
+    {"sn", Kw::Skipped},
+    {"sp", Kw::Skipped},
+    {"stylesheet", Kw::Skipped},
+    {"subject", Kw::Skipped},
+    {"sv", Kw::Skipped},
+    {"tc", Kw::Skipped},
+    {"template", Kw::Skipped},
+    {"themedata", Kw::Skipped},
+    {"title", Kw::Skipped},
+    {"txe", Kw::Skipped},
+    {"xe", Kw::Skipped},
+    {"xmlnstbl", Kw::Skipped},
+    {"userprops", Kw::Skipped},
+    {"wgrffmtfilter", Kw::Skipped},
+    {"objdata", Kw::Skipped},
+};
+
+// One lookup per control word, among the few words that share its initial: documents carry
+// hundreds of thousands of control words.
 Kw KeywordOf(std::string_view word) {
-    static const std::unordered_map<std::string_view, Kw> kWords = [] {
-        std::unordered_map<std::string_view, Kw> words{
-            {"par", Kw::Par},
-            {"sect", Kw::Par},
-            {"page", Kw::Par},
-            {"row", Kw::Par},
-            {"line", Kw::Line},
-            {"tab", Kw::Tab},
-            {"cell", Kw::Tab},
-            {"u", Kw::Unicode},
-            {"listtext", Kw::ListText},
-            {"pntext", Kw::ListText},
-            {"uc", Kw::Uc},
-            {"bin", Kw::Bin},
-            {"emdash", Kw::Emdash},
-            {"endash", Kw::Endash},
-            {"bullet", Kw::Bullet},
-            {"lquote", Kw::Lquote},
-            {"rquote", Kw::Rquote},
-            {"ldblquote", Kw::Ldblquote},
-            {"rdblquote", Kw::Rdblquote},
-            {"emspace", Kw::Emspace},
-            {"enspace", Kw::Enspace},
-            {"ansicpg", Kw::Ansicpg},
-            {"ansi", Kw::Ansi},
-            {"deff", Kw::Deff},
-            {"fonttbl", Kw::Fonttbl},
-            {"colortbl", Kw::Colortbl},
-            {"plain", Kw::Plain},
-            {"loch", Kw::Western},
-            {"hich", Kw::Western},
-            {"ltrch", Kw::Western},
-            {"dbch", Kw::EastAsian},
-            {"rtlch", Kw::Complex},
-            {"ab", Kw::AssociatedBold},
-            {"ai", Kw::AssociatedItalic},
-            {"afs", Kw::AssociatedSize},
-            {"af", Kw::AssociatedFont},
-            {"chcbpat", Kw::Background},
-            {"highlight", Kw::Background},
-            {"cb", Kw::Background},
-            {"b", Kw::Bold},
-            {"i", Kw::Italic},
-            {"ul", Kw::Underline},
-            {"uld", Kw::Underline},
-            {"uldb", Kw::Underline},
-            {"ulw", Kw::Underline},
-            {"ulwave", Kw::Underline},
-            {"uldash", Kw::Underline},
-            {"ulth", Kw::Underline},
-            {"ulnone", Kw::UnderlineNone},
-            {"strike", Kw::Strike},
-            {"strikedl", Kw::Strike},
-            {"fs", Kw::FontSize},
-            {"f", Kw::Font},
-            {"cf", Kw::Color},
-            {"fcharset", Kw::Fcharset},
-            {"cpg", Kw::Cpg},
-            {"red", Kw::Red},
-            {"green", Kw::Green},
-            {"blue", Kw::Blue},
-            {"pard", Kw::Pard},
-            {"ql", Kw::AlignLeft},
-            {"qd", Kw::AlignLeft},
-            {"qj", Kw::Justify},
-            {"qc", Kw::Center},
-            {"qr", Kw::AlignRight},
-        };
-        // Destinations whose groups hold no text of the document.
-        for (const std::string_view skipped : {"annotation",
-                                               "atnauthor",
-                                               "atnid",
-                                               "author",
-                                               "bkmkend",
-                                               "bkmkstart",
-                                               "buptim",
-                                               "colorschememapping",
-                                               "comment",
-                                               "company",
-                                               "creatim",
-                                               "datastore",
-                                               "docvar",
-                                               "doccomm",
-                                               "falt",
-                                               "field_inst",
-                                               "filetbl",
-                                               "fldinst",
-                                               "footer",
-                                               "footerf",
-                                               "footerl",
-                                               "footerr",
-                                               "footnote",
-                                               "ftncn",
-                                               "ftnsep",
-                                               "ftnsepc",
-                                               "generator",
-                                               "header",
-                                               "headerf",
-                                               "headerl",
-                                               "headerr",
-                                               "info",
-                                               "keywords",
-                                               "latentstyles",
-                                               "listoverridetable",
-                                               "listtable",
-                                               "mmathPr",
-                                               "nonshppict",
-                                               "object",
-                                               "operator",
-                                               "panose",
-                                               "pgdsctbl",
-                                               "pict",
-                                               "pn",
-                                               "pntxta",
-                                               "pntxtb",
-                                               "printim",
-                                               "private",
-                                               "revtbl",
-                                               "revtim",
-                                               "rsidtbl",
-                                               "shp",
-                                               "shpinst",
-                                               "sn",
-                                               "sp",
-                                               "stylesheet",
-                                               "subject",
-                                               "sv",
-                                               "tc",
-                                               "template",
-                                               "themedata",
-                                               "title",
-                                               "txe",
-                                               "xe",
-                                               "xmlnstbl",
-                                               "userprops",
-                                               "wgrffmtfilter",
-                                               "objdata"}) {
-            words.emplace(skipped, Kw::Skipped);
+    static const auto kByInitial = [] {
+        std::array<std::vector<KeywordEntry>, 26> byInitial;
+        for (const KeywordEntry& entry : kKeywords) {
+            byInitial[static_cast<std::size_t>(entry.name[0] - 'a')].push_back(entry);
         }
-        return words;
+        return byInitial;
     }();
-    const auto found = kWords.find(word);
-    return found != kWords.end() ? found->second : Kw::Unknown;
+    if (word.empty() || word[0] < 'a' || word[0] > 'z') {
+        return Kw::Unknown;
+    }
+    for (const KeywordEntry& entry : kByInitial[static_cast<std::size_t>(word[0] - 'a')]) {
+        if (entry.name.size() == word.size() && entry.name == word) {
+            return entry.keyword;
+        }
+    }
+    return Kw::Unknown;
 }
 
 class Reader {
@@ -542,7 +558,8 @@ private:
     void ControlWord(std::string_view w, std::optional<long> param) {
         const long p = param.value_or(1);
         const bool on = p != 0;
-        switch (KeywordOf(w)) {
+        const Kw keyword = KeywordOf(w);
+        switch (keyword) {
         // Text and structure.
         case Kw::Par:
             Paragraph();
@@ -639,7 +656,7 @@ private:
             break;
         case Kw::AssociatedBold:
         case Kw::AssociatedItalic: {
-            const bool bold = KeywordOf(w) == Kw::AssociatedBold;
+            const bool bold = keyword == Kw::AssociatedBold;
             Associated* a = SelectedAssociated();
             if (a == nullptr) {
                 SetFlag(bold ? state_.bold : state_.italic, on);
@@ -715,8 +732,7 @@ private:
         case Kw::Blue:
             if (state_.destination == Destination::ColorTable) {
                 const auto v = static_cast<std::uint32_t>(std::clamp<long>(p, 0, 255));
-                const Kw k = KeywordOf(w);
-                const int shift = k == Kw::Red ? 16 : k == Kw::Green ? 8 : 0;
+                const int shift = keyword == Kw::Red ? 16 : keyword == Kw::Green ? 8 : 0;
                 colorPending_.rgb = (colorPending_.rgb & ~(0xFFu << shift)) | (v << shift);
                 colorPending_.automatic = false;
             }

@@ -106,9 +106,7 @@ private:
         colorOf_.assign(doc_.FormatCount(), 0);
         backgroundOf_.assign(doc_.FormatCount(), 0);
         std::map<std::pair<std::string, int>, int> fonts;
-        std::map<std::uint32_t, int> colors;
         std::string fontTable = "{\\fonttbl";
-        std::string colorTable = "{\\colortbl ;";
         for (std::size_t id = 0; id < used.size(); ++id) {
             if (!used[id]) {
                 continue;
@@ -126,34 +124,28 @@ private:
             }
             fontOf_[id] = font->second;
             if (!f.autoColor) {
-                auto color = colors.find(f.color);
-                if (color == colors.end()) {
-                    const int n = static_cast<int>(colors.size()) + 1;
-                    color = colors.emplace(f.color, n).first;
-                    AddColor(colorTable, f.color);
-                }
-                colorOf_[id] = color->second;
+                colorOf_[id] = ColorIndex(f.color);
             }
             if (!f.autoBackground) {
-                auto color = colors.find(f.background);
-                if (color == colors.end()) {
-                    const int n = static_cast<int>(colors.size()) + 1;
-                    color = colors.emplace(f.background, n).first;
-                    AddColor(colorTable, f.background);
-                }
-                backgroundOf_[id] = color->second;
+                backgroundOf_[id] = ColorIndex(f.background);
             }
         }
         header_ = fontTable + "}";
-        if (!colors.empty()) {
-            header_ += colorTable + "}";
+        if (!colors_.empty()) {
+            header_ += colorTable_ + "}";
         }
         header_ += "\n\\uc1\\pard";
     }
 
-    static void AddColor(std::string& table, std::uint32_t rgb) {
-        table += "\\red" + std::to_string((rgb >> 16) & 0xFF) + "\\green" +
-                 std::to_string((rgb >> 8) & 0xFF) + "\\blue" + std::to_string(rgb & 0xFF) + ";";
+    // The colour table's index of a colour, which is added when new.
+    int ColorIndex(std::uint32_t rgb) {
+        const auto [found, added] = colors_.emplace(rgb, static_cast<int>(colors_.size()) + 1);
+        if (added) {
+            colorTable_ += "\\red" + std::to_string((rgb >> 16) & 0xFF) + "\\green" +
+                           std::to_string((rgb >> 8) & 0xFF) + "\\blue" +
+                           std::to_string(rgb & 0xFF) + ";";
+        }
+        return found->second;
     }
 
     // A face name in its character set's bytes, as readers of font tables expect them.
@@ -409,6 +401,8 @@ private:
     std::vector<int> fontOf_;
     std::vector<int> colorOf_;
     std::vector<int> backgroundOf_;
+    std::map<std::uint32_t, int> colors_;
+    std::string colorTable_ = "{\\colortbl ;";
     bool backgroundSet_ = false; // by \\highlight when highlighted_, else by \\chcbpat
     bool highlighted_ = false;
     Script script_ = Script::Western;
