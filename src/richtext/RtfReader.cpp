@@ -54,9 +54,12 @@ struct State {
     bool italic = false;
     Associated eastAsian;
     Associated complex;
-    // Which script \loch \hich \dbch \rtlch \ltrch selected: the one \f and the associated
-    // properties describe, and the one neutral characters take.
-    Script script = Script::Western;
+    // The character type \loch \hich \dbch selected, and the direction \rtlch \ltrch did: an
+    // \rtlch run is complex script, an \ltrch one returns to the type. The selected script is
+    // the one \f and the associated properties describe, and the one neutral characters take.
+    Script charType = Script::Western;
+    bool rightToLeft = false;
+    Script Selected() const { return rightToLeft ? Script::Complex : charType; }
     // The script a neutral character (space, punctuation) takes: that of the strong character
     // before it, or the one selected since.
     Script neutral = Script::Western;
@@ -117,7 +120,8 @@ enum class Kw : unsigned char {
     Plain,
     Western,
     EastAsian,
-    Complex,
+    LeftToRight,
+    RightToLeft,
     AssociatedBold,
     AssociatedItalic,
     AssociatedSize,
@@ -179,9 +183,9 @@ constexpr KeywordEntry kKeywords[] = {
     {"plain", Kw::Plain},
     {"loch", Kw::Western},
     {"hich", Kw::Western},
-    {"ltrch", Kw::Western},
+    {"ltrch", Kw::LeftToRight},
     {"dbch", Kw::EastAsian},
-    {"rtlch", Kw::Complex},
+    {"rtlch", Kw::RightToLeft},
     {"ab", Kw::AssociatedBold},
     {"ai", Kw::AssociatedItalic},
     {"afs", Kw::AssociatedSize},
@@ -646,13 +650,14 @@ private:
             break;
         }
         case Kw::Western:
-            SelectScript(Script::Western);
-            break;
         case Kw::EastAsian:
-            SelectScript(Script::EastAsian);
+            SelectScript([&](State& s) {
+                s.charType = keyword == Kw::Western ? Script::Western : Script::EastAsian;
+            });
             break;
-        case Kw::Complex:
-            SelectScript(Script::Complex);
+        case Kw::LeftToRight:
+        case Kw::RightToLeft:
+            SelectScript([&](State& s) { s.rightToLeft = keyword == Kw::RightToLeft; });
             break;
         case Kw::AssociatedBold:
         case Kw::AssociatedItalic: {
@@ -765,16 +770,18 @@ private:
         formatDirty_ = true;
     }
 
-    void SelectScript(Script script) {
-        if (state_.script != script) {
+    template <typename Change> void SelectScript(Change change) {
+        State next = state_;
+        change(next);
+        if (next.Selected() != state_.Selected()) {
             FlushBytes(); // bytes read so far are in the previous script's font
-            state_.script = script;
         }
-        state_.neutral = script;
+        state_ = next;
+        state_.neutral = state_.Selected();
     }
 
     Associated* SelectedAssociated() {
-        switch (state_.script) {
+        switch (state_.Selected()) {
         case Script::EastAsian:
             return &state_.eastAsian;
         case Script::Complex:
@@ -826,7 +833,7 @@ private:
             }
             return CodePageOf(fontPending_.charset, ansiCodePage_);
         }
-        const auto found = fonts_.find(FontOf(state_.script));
+        const auto found = fonts_.find(FontOf(state_.Selected()));
         if (found == fonts_.end()) {
             return ansiCodePage_;
         }

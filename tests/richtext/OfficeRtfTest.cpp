@@ -90,6 +90,19 @@ TEST(OfficeRtf, ChineseTakesTheEastAsianPropertiesAndLatinTheWestern) {
     EXPECT_EQ(spans[2].format.face, "Arial");
     EXPECT_EQ(spans[2].format.charset, 178);
 
+    // \ltrch ends a complex-script run and returns to the character type selected before: the
+    // commercial suite writes Chinese runs after the paragraph's \dbch without another.
+    doc = ReadBody(
+        "\\pard\\plain\\loch\\af1\\hich\\af1\\dbch\\af6 {\\rtlch\\fcs1 \\af7 \\ltrch\\fcs0 "
+        "\\'d6\\'d0\\'ce\\'c4}{\\rtlch\\fcs1 \\af7 \\ltrch\\fcs0 \\hich\\af1\\dbch\\af6"
+        "\\loch\\f1 Text}");
+    spans = Spans(doc, 0);
+    ASSERT_EQ(spans.size(), 2u);
+    EXPECT_EQ(spans[0].text, "中文");
+    EXPECT_EQ(spans[0].format.face, "宋体");
+    EXPECT_EQ(spans[1].text, "Text");
+    EXPECT_EQ(spans[1].format.face, "Calibri");
+
     // Associated properties end with their group and with \plain.
     doc =
         ReadBody("{\\dbch\\ab\\afs40 \\u20013?}\\u20013?\\dbch\\ai\\ab \\u20013?\\plain \\u20013?");
