@@ -289,21 +289,25 @@ constexpr KeywordEntry kKeywords[] = {
     {"objdata", Kw::Skipped},
 };
 
-// One lookup per control word, among the few words that share its initial: documents carry
-// hundreds of thousands of control words.
+// One lookup per control word, among the few words of its initial and length: documents carry
+// hundreds of thousands of control words, most of them ones this reader passes over.
 Kw KeywordOf(std::string_view word) {
-    static const auto kByInitial = [] {
-        std::array<std::vector<KeywordEntry>, 26> byInitial;
+    constexpr std::size_t kLengths = 16;
+    const auto bucket = [](std::string_view w) {
+        return static_cast<std::size_t>(w[0] - 'a') * kLengths + std::min(w.size(), kLengths - 1);
+    };
+    static const auto kBuckets = [&] {
+        std::array<std::vector<KeywordEntry>, 26 * kLengths> buckets;
         for (const KeywordEntry& entry : kKeywords) {
-            byInitial[static_cast<std::size_t>(entry.name[0] - 'a')].push_back(entry);
+            buckets[bucket(entry.name)].push_back(entry);
         }
-        return byInitial;
+        return buckets;
     }();
     if (word.empty() || word[0] < 'a' || word[0] > 'z') {
         return Kw::Unknown;
     }
-    for (const KeywordEntry& entry : kByInitial[static_cast<std::size_t>(word[0] - 'a')]) {
-        if (entry.name.size() == word.size() && entry.name == word) {
+    for (const KeywordEntry& entry : kBuckets[bucket(word)]) {
+        if (entry.name == word) {
             return entry.keyword;
         }
     }
