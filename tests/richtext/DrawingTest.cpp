@@ -39,6 +39,18 @@ Ink CountInk(const gfx::OffscreenSurface& surface, const gfx::RectF& rect) {
     return ink;
 }
 
+// Opaque pixels of exactly one colour.
+int CountColour(const gfx::OffscreenSurface& surface, std::uint32_t rgb) {
+    int n = 0;
+    for (int y = 0; y < surface.Height(); ++y) {
+        for (int x = 0; x < surface.Width(); ++x) {
+            const auto c = surface.PixelAt(x, y);
+            n += ((c >> 24) & 0xFF) == 0xFF && (c & 0xFFFFFF) == rgb;
+        }
+    }
+    return n;
+}
+
 TEST(Drawing, GlyphsLandInsideTheRectangleAndNowhereElse) {
     RecordingHost host;
     host.bits = TXTBIT_RICHTEXT; // single line, no wrap: the text runs past the right edge
@@ -69,17 +81,8 @@ TEST(Drawing, TextTakesItsColourAndAutomaticColourFollowsTheHost) {
                       false);
     gfx::OffscreenSurface surface(400, 100, kDpi);
     text->TxDraw(surface.GetGraphics(), {0, 0, 100, 20}, nullptr);
-    int red = 0;
-    int blue = 0;
-    for (int y = 0; y < 100; ++y) {
-        for (int x = 0; x < 400; ++x) {
-            const auto c = surface.PixelAt(x, y);
-            if (((c >> 24) & 0xFF) == 0xFF) {
-                red += (c & 0xFFFFFF) == 0xFF0000;
-                blue += (c & 0xFFFFFF) == 0x0000FF;
-            }
-        }
-    }
+    const int red = CountColour(surface, 0xFF0000);
+    const int blue = CountColour(surface, 0x0000FF);
     EXPECT_GT(red, 50);
     EXPECT_GT(blue, 50);
 }
@@ -190,17 +193,6 @@ TEST(Drawing, PasswordModeDrawsAStarPerCharacter) {
     EXPECT_EQ(render(*b), render(*stars));
     EXPECT_NE(render(*b), render(*a));
     EXPECT_EQ(b->TxGetText(), "iiii");
-}
-
-int CountColour(const gfx::OffscreenSurface& surface, std::uint32_t rgb) {
-    int n = 0;
-    for (int y = 0; y < surface.Height(); ++y) {
-        for (int x = 0; x < surface.Width(); ++x) {
-            const auto c = surface.PixelAt(x, y);
-            n += ((c >> 24) & 0xFF) == 0xFF && (c & 0xFFFFFF) == rgb;
-        }
-    }
-    return n;
 }
 
 TEST(Drawing, HighlightedTextHasItsBackgroundAndTheSelectionStaysVisible) {
