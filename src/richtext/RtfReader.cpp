@@ -152,7 +152,7 @@ struct KeywordEntry {
     Kw keyword;
 };
 
-// The words this reader acts on, the most frequent first within each initial.
+// The words this reader acts on, and the destinations whose groups hold no text of the document.
 constexpr KeywordEntry kKeywords[] = {
     {"par", Kw::Par},
     {"sect", Kw::Par},
