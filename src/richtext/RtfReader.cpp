@@ -401,6 +401,28 @@ private:
         }
     }
 
+    // List bullets come in symbol fonts, as their byte (0xB7 in Symbol) or as the private-use
+    // character of that byte; the cell's font shows the Unicode bullet instead.
+    static char32_t Bullet(char32_t c) {
+        switch (c) {
+        case 0x00B7:
+        case 0xF0B7:
+            return 0x2022; // •
+        case 0xF0A7:
+            return 0x25AA; // ▪ (Wingdings)
+        case 0xF06E:
+            return 0x25A0; // ■
+        case 0xF076:
+            return 0x2756; // ❖
+        case 0xF0D8:
+            return 0x27A2; // ➢
+        case 0xF0FC:
+            return 0x2714; // ✔
+        default:
+            return c;
+        }
+    }
+
     // A cell has no list model: the number stays as text, followed by one tab, without the
     // spaces writers pad it with.
     void FinishListText() {
@@ -412,7 +434,7 @@ private:
         const auto last = std::find_if_not(listText_.rbegin(), listText_.rend(), blank).base();
         if (first < last && state_.destination == Destination::Text) {
             for (auto it = first; it != last; ++it) {
-                Put(it->first, it->second);
+                Put(Bullet(it->first), it->second);
             }
             Put(U'\t', (last - 1)->second);
         }

@@ -8,6 +8,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
 namespace richtext {
 namespace {
 
@@ -30,11 +35,12 @@ CDocument RoundTrip(const CDocument& doc) {
     return CRtfReader::Read(CRtfWriter::Write(doc), Defaults(), Alignment::Left);
 }
 
-// A font table as the suites write it: a Western face, a Chinese face named in GBK bytes, and a
-// complex-script face.
+// A font table as the suites write it: Western faces, a symbol face, a Chinese face named in GBK
+// bytes, and a complex-script face.
 constexpr std::string_view kHeader = "{\\rtf1\\ansi\\ansicpg936\\deff0"
                                      "{\\fonttbl{\\f0\\froman\\fcharset0 Times New Roman;}"
                                      "{\\f1\\fswiss\\fcharset0 Calibri;}"
+                                     "{\\f2\\ftech\\fcharset2 Symbol;}"
                                      "{\\f6\\fnil\\fcharset134 \\'cb\\'ce\\'cc\\'e5;}"
                                      "{\\f7\\fnil\\fcharset178 Arial;}}"
                                      "{\\colortbl;\\red255\\green255\\blue0;\\red0\\green0\\blue0;"
@@ -151,14 +157,18 @@ TEST(OfficeRtf, ListNumbersKeepTheNumberAndOneTab) {
         "{\\pn\\pnlvlbody\\pndec{\\pntxtb (}{\\pntxta )}}{\\pntext\\f0 (4)}Fourth\\par"
         // A Chinese number with a Chinese separator, and a bullet without visible text.
         "{\\listtext\\dbch\\af6 \\u19968?\\u12289?\\tab}\\u20869?\\par"
-        "{\\listtext \\tab}Bullet\\par");
-    ASSERT_EQ(doc.Paragraphs().size(), 6u);
+        "{\\listtext \\tab}Bullet\\par"
+        // Bullets in a symbol font, as a byte and as its private-use character.
+        "{\\pntext\\f2\\'B7\\tab}one\\par{\\listtext\\f2\\u-3913?\\tab}two\\par");
+    ASSERT_EQ(doc.Paragraphs().size(), 8u);
     EXPECT_EQ(ParagraphText(doc, 0), "1.\tFirst");
     EXPECT_EQ(ParagraphText(doc, 1), "2.\tSecond");
     EXPECT_EQ(ParagraphText(doc, 2), "3.\tThird");
     EXPECT_EQ(ParagraphText(doc, 3), "(4)\tFourth");
     EXPECT_EQ(ParagraphText(doc, 4), "一、\t内");
     EXPECT_EQ(ParagraphText(doc, 5), "Bullet");
+    EXPECT_EQ(ParagraphText(doc, 6), "•\tone");
+    EXPECT_EQ(ParagraphText(doc, 7), "•\ttwo");
     // The number keeps the list text's own format.
     EXPECT_EQ(Spans(doc, 0)[0].format.face, "Calibri");
     EXPECT_EQ(Spans(doc, 4)[0].format.face, "宋体");
@@ -262,6 +272,27 @@ TEST(OfficeRtf, CharactersBeyondSixteenBitsAreSurrogatePairsEverywhere) {
     const CDocument back = RoundTrip(doc);
     EXPECT_TRUE(back.SameContent(doc)) << rtf;
     EXPECT_EQ(Spans(back, 0)[0].format.face, "Noto 👍 Sans");
+}
+
+// Whole files in the suites' styles (the RTF fuzz target's seeds): what we write of them reads
+// back as the same document, and their Chinese text is read, not mangled.
+TEST(OfficeRtf, OfficeSuiteFilesSurviveOurWriter) {
+    int files = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(RICHTEXT_OFFICE_SEEDS)) {
+        std::ifstream file(entry.path(), std::ios::binary);
+        std::stringstream bytes;
+        bytes << file.rdbuf();
+        const CDocument doc = ReadRtf(bytes.str());
+        EXPECT_TRUE(RoundTrip(doc).SameContent(doc)) << entry.path();
+        // Chinese bytes read in a Western code page turn into Latin-1 letters and signs.
+        const std::u32string text = doc.Text();
+        const auto latin1 = std::count_if(text.begin(), text.end(), [](char32_t c) {
+            return c >= 0x80 && c <= 0xFF && c != U'é';
+        });
+        EXPECT_EQ(latin1, 0) << entry.path() << ": " << AllText(doc);
+        ++files;
+    }
+    EXPECT_GE(files, 4);
 }
 
 } // namespace
