@@ -403,7 +403,7 @@ private:
     std::vector<int> backgroundOf_;
     std::map<std::uint32_t, int> colors_;
     std::string colorTable_ = "{\\colortbl ;";
-    bool backgroundSet_ = false; // by \\highlight when highlighted_, else by \\chcbpat
+    bool backgroundSet_ = false; // by \highlight when highlighted_, else by \chcbpat
     bool highlighted_ = false;
     Script script_ = Script::Western;
     int ansiCodePage_ = 1252;
