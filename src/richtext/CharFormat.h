@@ -16,7 +16,10 @@ struct CharFormat {
     // An automatic colour follows the host's default text colour instead of `color`.
     bool autoColor = true;
     std::uint32_t color = 0x000000; // 0xRRGGBB
-    int charset = 134;              // RTF \fcharset of the face; 134 is GB2312
+    // The character background (a word processor's highlight or shading); none when automatic.
+    bool autoBackground = true;
+    std::uint32_t background = 0xFFFFFF; // 0xRRGGBB
+    int charset = 134;                   // RTF \fcharset of the face; 134 is GB2312
 
     double Points() const { return heightTwips / 20.0; }
     bool operator==(const CharFormat&) const = default;

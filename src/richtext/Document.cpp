@@ -9,8 +9,9 @@ std::size_t CDocument::FormatHash::operator()(const CharFormat& f) const {
     const auto mix = [&h](std::size_t v) { h ^= v + 0x9E3779B97F4A7C15ULL + (h << 6) + (h >> 2); };
     mix(static_cast<std::size_t>(f.heightTwips));
     mix((f.bold ? 1u : 0u) | (f.italic ? 2u : 0u) | (f.underline ? 4u : 0u) |
-        (f.strikeout ? 8u : 0u) | (f.autoColor ? 16u : 0u));
+        (f.strikeout ? 8u : 0u) | (f.autoColor ? 16u : 0u) | (f.autoBackground ? 32u : 0u));
     mix(f.color);
+    mix(f.background);
     mix(static_cast<std::size_t>(f.charset));
     return h;
 }

@@ -2,7 +2,7 @@
 // The paragraph format the engine knows: the alignment, numbered as the host's records number it.
 namespace richtext {
 
-enum class Alignment : int { Left = 1, Right = 2, Center = 3 };
+enum class Alignment : int { Left = 1, Right = 2, Center = 3, Justify = 4 };
 
 struct ParaFormat {
     Alignment alignment = Alignment::Left;

@@ -135,6 +135,10 @@ CParagraphLayout::Segment CParagraphLayout::MakeSegment(std::size_t start,
         pango_layout_set_alignment(layout, PANGO_ALIGN_LEFT);
         break;
     }
+    // Pango leaves a paragraph's last line ragged, as word processors do. A segment's last
+    // line that is not the paragraph's is never drawn from that segment, so segments justify
+    // exactly the lines a whole-paragraph layout would.
+    pango_layout_set_justify(layout, alignment_ == Alignment::Justify);
     pango_layout_set_wrap(layout, PANGO_WRAP_WORD_CHAR);
     pango_layout_set_width(layout, options_.width > 0 ? ToPango(options_.width) : -1);
     return s;
@@ -353,6 +357,31 @@ void CParagraphLayout::Draw(cairo_t* cr, double x, double y, double y0, double y
             pango_cairo_show_layout_line(cr, pango_layout_iter_get_line_readonly(iter));
         } while (pango_layout_iter_next_line(iter));
         pango_layout_iter_free(iter);
+    }
+}
+
+void CParagraphLayout::DrawBackgrounds(cairo_t* cr, double x, double y, double y0,
+                                       double y1) const {
+    for (const Style& style : styles_) {
+        const CharFormat& f = formats_[style.format];
+        if (f.autoBackground) {
+            continue;
+        }
+        bool any = false;
+        for (const Band& band : Ranges(style.start, style.end)) {
+            if (band.bottom < y0 || band.top > y1) {
+                continue;
+            }
+            cairo_rectangle(cr, x + band.left, y + band.top, band.right - band.left,
+                            band.bottom - band.top);
+            any = true;
+        }
+        if (any) {
+            cairo_set_source_rgb(cr, ((f.background >> 16) & 0xFF) / 255.0,
+                                 ((f.background >> 8) & 0xFF) / 255.0,
+                                 (f.background & 0xFF) / 255.0);
+            cairo_fill(cr);
+        }
     }
 }
 

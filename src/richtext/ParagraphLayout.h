@@ -59,6 +59,9 @@ public:
 
     // Draws the lines between y0 and y1 (paragraph coordinates) with the paragraph at (x, y).
     void Draw(cairo_t* cr, double x, double y, double y0, double y1) const;
+    // Fills the character backgrounds of those lines; drawn before the selection so that a
+    // selection stays visible over highlighted text.
+    void DrawBackgrounds(cairo_t* cr, double x, double y, double y0, double y1) const;
 
     CaretBox Caret(std::size_t offset) const;
     // The offset nearest to a point (millimetres relative to the paragraph).

@@ -5,6 +5,7 @@
 #include "platform/Encoding.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdint>
 #include <glib.h>
 #include <map>
@@ -21,7 +22,8 @@ namespace {
 constexpr std::size_t kMaxDepth = 256;
 constexpr int kMaxSkip = 255;
 
-enum class Destination { Text, FontTable, ColorTable };
+// ListText: the visible number of an automatically numbered paragraph.
+enum class Destination { Text, FontTable, ColorTable, ListText };
 
 struct FontEntry {
     std::string name; // UTF-8
@@ -34,16 +36,38 @@ struct ColorEntry {
     std::uint32_t rgb = 0;
 };
 
+// What the associated properties (\af \afs \ab \ai) set for East Asian or complex-script text;
+// whatever they leave unset follows the Western properties.
+struct Associated {
+    int font = -1;
+    int halfPoints = 0;
+    signed char bold = -1;
+    signed char italic = -1;
+};
+
 struct State {
     Destination destination = Destination::Text;
+    // The Western properties, which \f \fs \b \i set and the other scripts fall back to.
     int font = -1;
     int halfPoints = 0; // 0: the defaults' size
     bool bold = false;
     bool italic = false;
+    Associated eastAsian;
+    Associated complex;
+    // The character type \loch \hich \dbch selected, and the direction \rtlch \ltrch did: an
+    // \rtlch run is complex script, an \ltrch one returns to the type. The selected script is
+    // the one \f and the associated properties describe, and the one neutral characters take.
+    Script charType = Script::Western;
+    bool rightToLeft = false;
+    Script Selected() const { return rightToLeft ? Script::Complex : charType; }
+    // The script a neutral character (space, punctuation) takes: that of the strong character
+    // before it, or the one selected since.
+    Script neutral = Script::Western;
     bool underline = false;
     bool strikeout = false;
-    int color = -1;    // index into the colour table, -1 automatic
-    int skipCount = 1; // \ucN
+    int color = -1;      // index into the colour table, -1 automatic
+    int background = -1; // index into the colour table, -1 none
+    int skipCount = 1;   // \ucN
     Alignment alignment = Alignment::Left;
 };
 
@@ -69,74 +93,225 @@ int HexValue(char c) {
     return -1;
 }
 
-// Destinations whose groups hold no text of the document.
-bool IsSkippedDestination(std::string_view word) {
-    static const std::string_view kSkipped[] = {"annotation",
-                                                "atnauthor",
-                                                "atnid",
-                                                "author",
-                                                "bkmkend",
-                                                "bkmkstart",
-                                                "buptim",
-                                                "colorschememapping",
-                                                "comment",
-                                                "company",
-                                                "creatim",
-                                                "datastore",
-                                                "docvar",
-                                                "doccomm",
-                                                "falt",
-                                                "field_inst",
-                                                "filetbl",
-                                                "fldinst",
-                                                "footer",
-                                                "footerf",
-                                                "footerl",
-                                                "footerr",
-                                                "footnote",
-                                                "ftncn",
-                                                "ftnsep",
-                                                "ftnsepc",
-                                                "generator",
-                                                "header",
-                                                "headerf",
-                                                "headerl",
-                                                "headerr",
-                                                "info",
-                                                "keywords",
-                                                "latentstyles",
-                                                "listoverridetable",
-                                                "listtable",
-                                                "mmathPr",
-                                                "nonshppict",
-                                                "object",
-                                                "operator",
-                                                "panose",
-                                                "pgdsctbl",
-                                                "pict",
-                                                "printim",
-                                                "private",
-                                                "revtbl",
-                                                "revtim",
-                                                "rsidtbl",
-                                                "shp",
-                                                "shpinst",
-                                                "sn",
-                                                "sp",
-                                                "stylesheet",
-                                                "subject",
-                                                "sv",
-                                                "tc",
-                                                "template",
-                                                "themedata",
-                                                "title",
-                                                "txe",
-                                                "xe",
-                                                "xmlnstbl",
-                                                "userprops",
-                                                "wgrffmtfilter",
-                                                "objdata"};
-    return std::find(std::begin(kSkipped), std::end(kSkipped), word) != std::end(kSkipped);
+enum class Kw : unsigned char {
+    Unknown,
+    Skipped, // a destination whose group holds no text of the document
+    Par,
+    Line,
+    Tab,
+    Unicode,
+    ListText,
+    Uc,
+    Bin,
+    Emdash,
+    Endash,
+    Bullet,
+    Lquote,
+    Rquote,
+    Ldblquote,
+    Rdblquote,
+    Emspace,
+    Enspace,
+    Ansicpg,
+    Ansi,
+    Deff,
+    Fonttbl,
+    Colortbl,
+    Plain,
+    Western,
+    EastAsian,
+    LeftToRight,
+    RightToLeft,
+    AssociatedBold,
+    AssociatedItalic,
+    AssociatedSize,
+    AssociatedFont,
+    Background,
+    Bold,
+    Italic,
+    Underline,
+    UnderlineNone,
+    Strike,
+    FontSize,
+    Font,
+    Color,
+    Fcharset,
+    Cpg,
+    Red,
+    Green,
+    Blue,
+    Pard,
+    AlignLeft,
+    Justify,
+    Center,
+    AlignRight,
+};
+
+struct KeywordEntry {
+    std::string_view name;
+    Kw keyword;
+};
+
+// The words this reader acts on, and the destinations whose groups hold no text of the document.
+constexpr KeywordEntry kKeywords[] = {
+    {"par", Kw::Par},
+    {"sect", Kw::Par},
+    {"page", Kw::Par},
+    {"row", Kw::Par},
+    {"line", Kw::Line},
+    {"tab", Kw::Tab},
+    {"cell", Kw::Tab},
+    {"u", Kw::Unicode},
+    {"listtext", Kw::ListText},
+    {"pntext", Kw::ListText},
+    {"uc", Kw::Uc},
+    {"bin", Kw::Bin},
+    {"emdash", Kw::Emdash},
+    {"endash", Kw::Endash},
+    {"bullet", Kw::Bullet},
+    {"lquote", Kw::Lquote},
+    {"rquote", Kw::Rquote},
+    {"ldblquote", Kw::Ldblquote},
+    {"rdblquote", Kw::Rdblquote},
+    {"emspace", Kw::Emspace},
+    {"enspace", Kw::Enspace},
+    {"ansicpg", Kw::Ansicpg},
+    {"ansi", Kw::Ansi},
+    {"deff", Kw::Deff},
+    {"fonttbl", Kw::Fonttbl},
+    {"colortbl", Kw::Colortbl},
+    {"plain", Kw::Plain},
+    {"loch", Kw::Western},
+    {"hich", Kw::Western},
+    {"ltrch", Kw::LeftToRight},
+    {"dbch", Kw::EastAsian},
+    {"rtlch", Kw::RightToLeft},
+    {"ab", Kw::AssociatedBold},
+    {"ai", Kw::AssociatedItalic},
+    {"afs", Kw::AssociatedSize},
+    {"af", Kw::AssociatedFont},
+    {"chcbpat", Kw::Background},
+    {"highlight", Kw::Background},
+    {"cb", Kw::Background},
+    {"b", Kw::Bold},
+    {"i", Kw::Italic},
+    {"ul", Kw::Underline},
+    {"uld", Kw::Underline},
+    {"uldb", Kw::Underline},
+    {"ulw", Kw::Underline},
+    {"ulwave", Kw::Underline},
+    {"uldash", Kw::Underline},
+    {"ulth", Kw::Underline},
+    {"ulnone", Kw::UnderlineNone},
+    {"strike", Kw::Strike},
+    {"strikedl", Kw::Strike},
+    {"fs", Kw::FontSize},
+    {"f", Kw::Font},
+    {"cf", Kw::Color},
+    {"fcharset", Kw::Fcharset},
+    {"cpg", Kw::Cpg},
+    {"red", Kw::Red},
+    {"green", Kw::Green},
+    {"blue", Kw::Blue},
+    {"pard", Kw::Pard},
+    {"ql", Kw::AlignLeft},
+    {"qd", Kw::AlignLeft},
+    {"qj", Kw::Justify},
+    {"qc", Kw::Center},
+    {"qr", Kw::AlignRight},
+    {"annotation", Kw::Skipped},
+    {"atnauthor", Kw::Skipped},
+    {"atnid", Kw::Skipped},
+    {"author", Kw::Skipped},
+    {"bkmkend", Kw::Skipped},
+    {"bkmkstart", Kw::Skipped},
+    {"buptim", Kw::Skipped},
+    {"colorschememapping", Kw::Skipped},
+    {"comment", Kw::Skipped},
+    {"company", Kw::Skipped},
+    {"creatim", Kw::Skipped},
+    {"datastore", Kw::Skipped},
+    {"docvar", Kw::Skipped},
+    {"doccomm", Kw::Skipped},
+    {"falt", Kw::Skipped},
+    {"field_inst", Kw::Skipped},
+    {"filetbl", Kw::Skipped},
+    {"fldinst", Kw::Skipped},
+    {"footer", Kw::Skipped},
+    {"footerf", Kw::Skipped},
+    {"footerl", Kw::Skipped},
+    {"footerr", Kw::Skipped},
+    {"footnote", Kw::Skipped},
+    {"ftncn", Kw::Skipped},
+    {"ftnsep", Kw::Skipped},
+    {"ftnsepc", Kw::Skipped},
+    {"generator", Kw::Skipped},
+    {"header", Kw::Skipped},
+    {"headerf", Kw::Skipped},
+    {"headerl", Kw::Skipped},
+    {"headerr", Kw::Skipped},
+    {"info", Kw::Skipped},
+    {"keywords", Kw::Skipped},
+    {"latentstyles", Kw::Skipped},
+    {"listoverridetable", Kw::Skipped},
+    {"listtable", Kw::Skipped},
+    {"mmathPr", Kw::Skipped},
+    {"nonshppict", Kw::Skipped},
+    {"object", Kw::Skipped},
+    {"operator", Kw::Skipped},
+    {"panose", Kw::Skipped},
+    {"pgdsctbl", Kw::Skipped},
+    {"pict", Kw::Skipped},
+    {"pn", Kw::Skipped},
+    {"pntxta", Kw::Skipped},
+    {"pntxtb", Kw::Skipped},
+    {"printim", Kw::Skipped},
+    {"private", Kw::Skipped},
+    {"revtbl", Kw::Skipped},
+    {"revtim", Kw::Skipped},
+    {"rsidtbl", Kw::Skipped},
+    {"shp", Kw::Skipped},
+    {"shpinst", Kw::Skipped},
+    {"sn", Kw::Skipped},
+    {"sp", Kw::Skipped},
+    {"stylesheet", Kw::Skipped},
+    {"subject", Kw::Skipped},
+    {"sv", Kw::Skipped},
+    {"tc", Kw::Skipped},
+    {"template", Kw::Skipped},
+    {"themedata", Kw::Skipped},
+    {"title", Kw::Skipped},
+    {"txe", Kw::Skipped},
+    {"xe", Kw::Skipped},
+    {"xmlnstbl", Kw::Skipped},
+    {"userprops", Kw::Skipped},
+    {"wgrffmtfilter", Kw::Skipped},
+    {"objdata", Kw::Skipped},
+};
+
+// One lookup per control word, among the few words of its initial and length: documents carry
+// hundreds of thousands of control words, most of them ones this reader passes over.
+Kw KeywordOf(std::string_view word) {
+    constexpr std::size_t kLengths = 16;
+    const auto bucket = [](std::string_view w) {
+        return static_cast<std::size_t>(w[0] - 'a') * kLengths + std::min(w.size(), kLengths - 1);
+    };
+    static const auto kBuckets = [&] {
+        std::array<std::vector<KeywordEntry>, 26 * kLengths> buckets;
+        for (const KeywordEntry& entry : kKeywords) {
+            buckets[bucket(entry.name)].push_back(entry);
+        }
+        return buckets;
+    }();
+    if (word.empty() || word[0] < 'a' || word[0] > 'z') {
+        return Kw::Unknown;
+    }
+    for (const KeywordEntry& entry : kBuckets[bucket(word)]) {
+        if (entry.name == word) {
+            return entry.keyword;
+        }
+    }
+    return Kw::Unknown;
 }
 
 class Reader {
@@ -165,9 +340,14 @@ public:
             if (c == '}') {
                 ++pos_;
                 skip_ = 0;
+                if (depth == 1) {
+                    // The document's own group has ended: its last paragraph keeps the state
+                    // it was written in.
+                    break;
+                }
                 CloseGroup();
-                if (depth > 0 && --depth == 0) {
-                    break; // the document's own group has ended
+                if (depth > 0) {
+                    --depth;
                 }
                 groupStart_ = false;
                 continue;
@@ -210,11 +390,55 @@ private:
             CommitFont();
         }
         FlushBytes();
+        const bool listText = state_.destination == Destination::ListText;
         if (!stack_.empty()) {
             state_ = stack_.back();
             stack_.pop_back();
         }
         formatDirty_ = true;
+        if (listText && state_.destination != Destination::ListText) {
+            FinishListText();
+        }
+    }
+
+    // List bullets come in symbol fonts, as their byte (0xB7 in Symbol) or as the private-use
+    // character of that byte; the cell's font shows the Unicode bullet instead.
+    static char32_t Bullet(char32_t c) {
+        switch (c) {
+        case 0x00B7:
+        case 0xF0B7:
+            return 0x2022; // •
+        case 0xF0A7:
+            return 0x25AA; // ▪ (Wingdings)
+        case 0xF06E:
+            return 0x25A0; // ■
+        case 0xF076:
+            return 0x2756; // ❖
+        case 0xF0D8:
+            return 0x27A2; // ➢
+        case 0xF0FC:
+            return 0x2714; // ✔
+        default:
+            return c;
+        }
+    }
+
+    // A cell has no list model: the number stays as text, followed by one tab, without the
+    // spaces writers pad it with.
+    void FinishListText() {
+        const auto blank = [](const auto& entry) {
+            return entry.first == U' ' || entry.first == U'\t' || entry.first == 0x00A0 ||
+                   entry.first == 0x3000;
+        };
+        const auto first = std::find_if_not(listText_.begin(), listText_.end(), blank);
+        const auto last = std::find_if_not(listText_.rbegin(), listText_.rend(), blank).base();
+        if (first < last && state_.destination == Destination::Text) {
+            for (auto it = first; it != last; ++it) {
+                Put(Bullet(it->first), it->second);
+            }
+            Put(U'\t', (last - 1)->second);
+        }
+        listText_.clear();
     }
 
     // Skips the rest of the current group, honouring escapes and binary data, and closes it.
@@ -304,7 +528,7 @@ private:
             }
             return;
         }
-        if (atGroupStart && (ignorableNext_ || IsSkippedDestination(word))) {
+        if (atGroupStart && (ignorableNext_ || KeywordOf(word) == Kw::Skipped)) {
             ignorableNext_ = false;
             SkipGroup();
             return;
@@ -364,57 +588,84 @@ private:
     void ControlWord(std::string_view w, std::optional<long> param) {
         const long p = param.value_or(1);
         const bool on = p != 0;
+        const Kw keyword = KeywordOf(w);
+        switch (keyword) {
         // Text and structure.
-        if (w == "par" || w == "sect" || w == "page" || w == "row") {
+        case Kw::Par:
             Paragraph();
-        } else if (w == "line") {
+            break;
+        case Kw::Line:
             AddChar(kLineBreak);
-        } else if (w == "tab" || w == "cell") {
+            break;
+        case Kw::Tab:
             AddChar(U'\t');
-        } else if (w == "u") {
+            break;
+        case Kw::Unicode:
             Unicode(param.value_or(0));
-        } else if (w == "uc") {
+            break;
+        case Kw::ListText:
+            if (state_.destination == Destination::Text) {
+                FlushBytes();
+                state_.destination = Destination::ListText;
+            }
+            break;
+        case Kw::Uc:
             state_.skipCount = static_cast<int>(std::clamp<long>(p, 0, kMaxSkip));
-        } else if (w == "bin") {
+            break;
+        case Kw::Bin:
             if (param && *param > 0) {
                 SkipBinary(*param);
             }
-        } else if (w == "emdash") {
+            break;
+        case Kw::Emdash:
             AddChar(0x2014);
-        } else if (w == "endash") {
+            break;
+        case Kw::Endash:
             AddChar(0x2013);
-        } else if (w == "bullet") {
+            break;
+        case Kw::Bullet:
             AddChar(0x2022);
-        } else if (w == "lquote") {
+            break;
+        case Kw::Lquote:
             AddChar(0x2018);
-        } else if (w == "rquote") {
+            break;
+        case Kw::Rquote:
             AddChar(0x2019);
-        } else if (w == "ldblquote") {
+            break;
+        case Kw::Ldblquote:
             AddChar(0x201C);
-        } else if (w == "rdblquote") {
+            break;
+        case Kw::Rdblquote:
             AddChar(0x201D);
-        } else if (w == "emspace") {
+            break;
+        case Kw::Emspace:
             AddChar(0x2003);
-        } else if (w == "enspace") {
+            break;
+        case Kw::Enspace:
             AddChar(0x2002);
-        }
+            break;
         // Document properties.
-        else if (w == "ansicpg") {
+        case Kw::Ansicpg:
             if (param && *param > 0) {
                 ansiCodePage_ = static_cast<int>(*param);
             }
-        } else if (w == "ansi") {
+            break;
+        case Kw::Ansi:
             ansiCodePage_ = 1252;
-        } else if (w == "deff") {
+            break;
+        case Kw::Deff:
             defaultFont_ = static_cast<int>(p);
-        } else if (w == "fonttbl") {
+            break;
+        case Kw::Fonttbl:
             StartFontTable();
-        } else if (w == "colortbl") {
+            break;
+        case Kw::Colortbl:
             state_.destination = Destination::ColorTable;
             colorPending_ = ColorEntry{};
-        }
+            break;
         // Character properties.
-        else if (w == "plain") {
+        case Kw::Plain: {
+            FlushBytes();
             const State keep = state_;
             state_ = State{};
             state_.destination = keep.destination;
@@ -422,62 +673,148 @@ private:
             state_.alignment = keep.alignment;
             state_.font = defaultFont_;
             formatDirty_ = true;
-        } else if (w == "b") {
+            break;
+        }
+        case Kw::Western:
+        case Kw::EastAsian:
+            SelectScript([&](State& s) {
+                s.charType = keyword == Kw::Western ? Script::Western : Script::EastAsian;
+            });
+            break;
+        case Kw::LeftToRight:
+        case Kw::RightToLeft:
+            SelectScript([&](State& s) { s.rightToLeft = keyword == Kw::RightToLeft; });
+            break;
+        case Kw::AssociatedBold:
+        case Kw::AssociatedItalic: {
+            const bool bold = keyword == Kw::AssociatedBold;
+            Associated* a = SelectedAssociated();
+            if (a == nullptr) {
+                SetFlag(bold ? state_.bold : state_.italic, on);
+            } else {
+                (bold ? a->bold : a->italic) = on ? 1 : 0;
+                formatDirty_ = true;
+            }
+            break;
+        }
+        case Kw::AssociatedSize:
+            if (param && *param > 0) {
+                const int size = static_cast<int>(std::min<long>(*param, 3276));
+                Associated* a = SelectedAssociated();
+                (a != nullptr ? a->halfPoints : state_.halfPoints) = size;
+                formatDirty_ = true;
+            }
+            break;
+        case Kw::AssociatedFont:
+            if (state_.destination != Destination::FontTable) {
+                SetFont(static_cast<int>(p));
+            }
+            break;
+        case Kw::Background:
+            state_.background = p > 0 ? static_cast<int>(p) : -1;
+            formatDirty_ = true;
+            break;
+        case Kw::Bold:
             SetFlag(state_.bold, on);
-        } else if (w == "i") {
+            break;
+        case Kw::Italic:
             SetFlag(state_.italic, on);
-        } else if (w == "ul" || w == "uld" || w == "uldb" || w == "ulw" || w == "ulwave" ||
-                   w == "uldash" || w == "ulth") {
+            break;
+        case Kw::Underline:
             SetFlag(state_.underline, on);
-        } else if (w == "ulnone") {
+            break;
+        case Kw::UnderlineNone:
             SetFlag(state_.underline, false);
-        } else if (w == "strike" || w == "strikedl") {
+            break;
+        case Kw::Strike:
             SetFlag(state_.strikeout, on);
-        } else if (w == "fs") {
+            break;
+        case Kw::FontSize:
             if (param && *param > 0) {
                 state_.halfPoints = static_cast<int>(std::min<long>(*param, 3276));
                 formatDirty_ = true;
             }
-        } else if (w == "f") {
+            break;
+        case Kw::Font:
             if (state_.destination == Destination::FontTable) {
                 CommitFont();
                 fontPending_ = FontEntry{};
                 fontNumber_ = static_cast<int>(p);
             } else {
-                FlushBytes(); // bytes already read belong to the previous font's code page
-                state_.font = static_cast<int>(p);
-                formatDirty_ = true;
+                SetFont(static_cast<int>(p));
             }
-        } else if (w == "cf") {
+            break;
+        case Kw::Color:
             state_.color = static_cast<int>(p);
             formatDirty_ = true;
-        } else if (w == "fcharset") {
+            break;
+        case Kw::Fcharset:
             if (state_.destination == Destination::FontTable) {
                 fontPending_.charset = static_cast<int>(p);
             }
-        } else if (w == "cpg") {
+            break;
+        case Kw::Cpg:
             if (state_.destination == Destination::FontTable) {
                 fontPending_.codePage = static_cast<int>(p);
             }
-        } else if (w == "red" || w == "green" || w == "blue") {
+            break;
+        case Kw::Red:
+        case Kw::Green:
+        case Kw::Blue:
             if (state_.destination == Destination::ColorTable) {
                 const auto v = static_cast<std::uint32_t>(std::clamp<long>(p, 0, 255));
-                const int shift = w == "red" ? 16 : w == "green" ? 8 : 0;
+                const int shift = keyword == Kw::Red ? 16 : keyword == Kw::Green ? 8 : 0;
                 colorPending_.rgb = (colorPending_.rgb & ~(0xFFu << shift)) | (v << shift);
                 colorPending_.automatic = false;
             }
-        }
+            break;
         // Paragraph properties.
-        else if (w == "pard") {
+        case Kw::Pard:
+        case Kw::AlignLeft:
             state_.alignment = Alignment::Left;
-        } else if (w == "ql" || w == "qj" || w == "qd") {
-            state_.alignment = Alignment::Left;
-        } else if (w == "qc") {
+            break;
+        case Kw::Justify:
+            state_.alignment = Alignment::Justify;
+            break;
+        case Kw::Center:
             state_.alignment = Alignment::Center;
-        } else if (w == "qr") {
+            break;
+        case Kw::AlignRight:
             state_.alignment = Alignment::Right;
+            break;
+        case Kw::Skipped:
+        case Kw::Unknown:
+            break; // a property this engine does not keep
         }
-        // Everything else is a property this engine does not keep.
+    }
+
+    // Word processors write \f after \dbch for the font of East Asian text, as \af.
+    void SetFont(int font) {
+        FlushBytes(); // bytes already read belong to the previous font's code page
+        Associated* a = SelectedAssociated();
+        (a != nullptr ? a->font : state_.font) = font;
+        formatDirty_ = true;
+    }
+
+    template <typename Change> void SelectScript(Change change) {
+        State next = state_;
+        change(next);
+        if (next.Selected() != state_.Selected()) {
+            FlushBytes(); // bytes read so far are in the previous script's font
+        }
+        state_ = next;
+        state_.neutral = state_.Selected();
+    }
+
+    Associated* SelectedAssociated() {
+        switch (state_.Selected()) {
+        case Script::EastAsian:
+            return &state_.eastAsian;
+        case Script::Complex:
+            return &state_.complex;
+        default:
+            return nullptr;
+        }
     }
 
     void SetFlag(bool& flag, bool on) {
@@ -522,7 +859,7 @@ private:
             }
             return CodePageOf(fontPending_.charset, ansiCodePage_);
         }
-        const auto found = fonts_.find(state_.font >= 0 ? state_.font : defaultFont_);
+        const auto found = fonts_.find(FontOf(state_.Selected()));
         if (found == fonts_.end()) {
             return ansiCodePage_;
         }
@@ -612,6 +949,9 @@ private:
 
     void Unicode(long value) {
         FlushBytes();
+        if (value < -32768 || value > 65535) {
+            return; // not a 16-bit unit: no character, and nothing it stands for to skip
+        }
         if (value < 0) {
             value += 65536;
         }
@@ -650,33 +990,74 @@ private:
             }
             return;
         }
-        if (state_.destination != Destination::Text) {
+        if (state_.destination != Destination::Text &&
+            state_.destination != Destination::ListText) {
             return;
         }
-        if (formatDirty_) {
-            const std::uint32_t id = doc_.Intern(CurrentFormat());
-            if (id != formatId_) {
-                FlushText();
-                formatId_ = id;
-            }
-            formatDirty_ = false;
+        const Script script = ScriptOf(cp);
+        if (script != Script::Neutral) {
+            state_.neutral = script;
+        }
+        const std::uint32_t format = FormatOf(state_.neutral);
+        if (state_.destination == Destination::Text) {
+            Put(cp, format);
+        } else {
+            listText_.emplace_back(cp, format);
+        }
+    }
+
+    // Appends a character of the given format to the pending text.
+    void Put(char32_t cp, std::uint32_t format) {
+        if (format != formatId_) {
+            FlushText();
+            formatId_ = format;
         }
         text_ += cp;
         trailingBreak_ = false;
     }
 
-    CharFormat CurrentFormat() const {
+    // The format a character of `script` (not neutral) takes in the current state.
+    std::uint32_t FormatOf(Script script) {
+        if (formatDirty_) {
+            known_ = 0;
+            formatDirty_ = false;
+        }
+        const auto bit = 1u << static_cast<unsigned>(script);
+        auto& id = scriptFormat_[static_cast<std::size_t>(script)];
+        if ((known_ & bit) == 0) {
+            id = doc_.Intern(CurrentFormat(script));
+            known_ |= bit;
+        }
+        return id;
+    }
+
+    const Associated* AssociatedOf(Script script) const {
+        return script == Script::EastAsian ? &state_.eastAsian
+               : script == Script::Complex ? &state_.complex
+                                           : nullptr;
+    }
+
+    int FontOf(Script script) const {
+        const Associated* a = AssociatedOf(script);
+        const int font = a != nullptr && a->font >= 0 ? a->font : state_.font;
+        return font >= 0 ? font : defaultFont_;
+    }
+
+    CharFormat CurrentFormat(Script script) const {
         CharFormat f = defaults_;
-        const auto font = fonts_.find(state_.font >= 0 ? state_.font : defaultFont_);
+        const auto font = fonts_.find(FontOf(script));
         if (font != fonts_.end() && !font->second.name.empty()) {
             f.face = font->second.name;
             f.charset = font->second.charset >= 0 ? font->second.charset : 1;
         }
-        if (state_.halfPoints > 0) {
-            f.heightTwips = state_.halfPoints * 10;
+        const Associated* a = AssociatedOf(script);
+        const int halfPoints =
+            a != nullptr && a->halfPoints > 0 ? a->halfPoints : state_.halfPoints;
+        if (halfPoints > 0) {
+            f.heightTwips = halfPoints * 10;
         }
-        f.bold = state_.bold;
-        f.italic = state_.italic;
+        f.bold = a != nullptr && a->bold >= 0 ? a->bold != 0 : state_.bold;
+        f.italic = a != nullptr && a->italic >= 0 ? a->italic != 0 : state_.italic;
         f.underline = state_.underline;
         f.strikeout = state_.strikeout;
         if (state_.color >= 0 && static_cast<std::size_t>(state_.color) < colors_.size() &&
@@ -686,6 +1067,12 @@ private:
         } else if (state_.color >= 0) {
             f.autoColor = true;
             f.color = defaults_.color;
+        }
+        if (state_.background >= 0 &&
+            static_cast<std::size_t>(state_.background) < colors_.size() &&
+            !colors_[state_.background].automatic) {
+            f.autoBackground = false;
+            f.background = colors_[state_.background].rgb;
         }
         return f;
     }
@@ -699,14 +1086,11 @@ private:
 
     void EndParagraph() {
         FlushBytes();
-        if (formatDirty_) {
-            formatId_ = doc_.Intern(CurrentFormat());
-            formatDirty_ = false;
-        }
+        // The pending text keeps the format it was read in, even when a group closed since.
         FlushText();
         ::richtext::Paragraph& last = doc_.LastParagraph();
         last.alignment = state_.alignment;
-        last.endFormat = formatId_;
+        last.endFormat = FormatOf(state_.neutral);
     }
 
     void Paragraph() {
@@ -759,6 +1143,9 @@ private:
     std::u32string text_;
     std::uint32_t formatId_ = 0;
     bool formatDirty_ = true;
+    std::uint32_t scriptFormat_[3] = {};
+    unsigned known_ = 0; // which of scriptFormat_ hold the current state's formats
+    std::vector<std::pair<char32_t, std::uint32_t>> listText_;
     bool trailingBreak_ = false;
 };
 

@@ -4,6 +4,8 @@
 
 #include "platform/Encoding.h"
 
+#include <algorithm>
+#include <array>
 #include <charconv>
 #include <map>
 #include <optional>
@@ -82,18 +84,29 @@ public:
 private:
     void CollectTables() {
         std::vector<bool> used(doc_.FormatCount(), false);
+        // The code page follows the text's script, not the fonts' character sets: a Chinese
+        // face may carry a Japanese set, and a Latin face may hold Chinese text.
+        const auto rank = [](int codePage) {
+            return codePage == 932   ? 4
+                   : codePage == 949 ? 3
+                   : codePage == 936 ? 2
+                                     : codePage != 1252;
+        };
         for (const Paragraph& p : doc_.Paragraphs()) {
             used[p.endFormat] = true;
             for (const auto& r : p.runs) {
                 used[r.format] = true;
             }
+            const int codePage = AnsiCodePageOfText(p.text);
+            if (rank(codePage) > rank(ansiCodePage_)) {
+                ansiCodePage_ = codePage;
+            }
         }
         fontOf_.assign(doc_.FormatCount(), 0);
         colorOf_.assign(doc_.FormatCount(), 0);
+        backgroundOf_.assign(doc_.FormatCount(), 0);
         std::map<std::pair<std::string, int>, int> fonts;
-        std::map<std::uint32_t, int> colors;
         std::string fontTable = "{\\fonttbl";
-        std::string colorTable = "{\\colortbl ;";
         for (std::size_t id = 0; id < used.size(); ++id) {
             if (!used[id]) {
                 continue;
@@ -108,28 +121,31 @@ private:
                              std::to_string(f.charset) + " ";
                 fontTable += FontName(f.face, f.charset);
                 fontTable += ";}";
-                if (f.charset == 134 || f.charset == 136 || f.charset == 128 || f.charset == 129) {
-                    ansiCodePage_ = CodePageOfCharset(f.charset);
-                }
             }
             fontOf_[id] = font->second;
             if (!f.autoColor) {
-                auto color = colors.find(f.color);
-                if (color == colors.end()) {
-                    const int n = static_cast<int>(colors.size()) + 1;
-                    color = colors.emplace(f.color, n).first;
-                    colorTable += "\\red" + std::to_string((f.color >> 16) & 0xFF) + "\\green" +
-                                  std::to_string((f.color >> 8) & 0xFF) + "\\blue" +
-                                  std::to_string(f.color & 0xFF) + ";";
-                }
-                colorOf_[id] = color->second;
+                colorOf_[id] = ColorIndex(f.color);
+            }
+            if (!f.autoBackground) {
+                backgroundOf_[id] = ColorIndex(f.background);
             }
         }
         header_ = fontTable + "}";
-        if (!colors.empty()) {
-            header_ += colorTable + "}";
+        if (!colors_.empty()) {
+            header_ += colorTable_ + "}";
         }
         header_ += "\n\\uc1\\pard";
+    }
+
+    // The colour table's index of a colour, which is added when new.
+    int ColorIndex(std::uint32_t rgb) {
+        const auto [found, added] = colors_.emplace(rgb, static_cast<int>(colors_.size()) + 1);
+        if (added) {
+            colorTable_ += "\\red" + std::to_string((rgb >> 16) & 0xFF) + "\\green" +
+                           std::to_string((rgb >> 8) & 0xFF) + "\\blue" +
+                           std::to_string(rgb & 0xFF) + ";";
+        }
+        return found->second;
     }
 
     // A face name in its character set's bytes, as readers of font tables expect them.
@@ -152,10 +168,24 @@ private:
                     Hex(out, b);
                 }
             } else {
-                out += "\\u" + std::to_string(Signed16(c)) + "?";
+                for (const char16_t unit : Utf16Units(c)) {
+                    if (unit != 0) {
+                        out += "\\u" + std::to_string(Signed16(unit)) + "?";
+                    }
+                }
             }
         }
         return out;
+    }
+
+    // One unit, or a surrogate pair for a character beyond 16 bits (the second unit 0 if none).
+    static std::array<char16_t, 2> Utf16Units(char32_t c) {
+        if (c < 0x10000) {
+            return {static_cast<char16_t>(c), 0};
+        }
+        const char32_t v = c - 0x10000;
+        return {static_cast<char16_t>(0xD800 + (v >> 10)),
+                static_cast<char16_t>(0xDC00 + (v & 0x3FF))};
     }
 
     static int Signed16(char32_t unit) {
@@ -185,7 +215,13 @@ private:
     void SwitchFormat(std::uint32_t id) {
         const CharFormat& f = doc_.Format(id);
         if (!current_ || fontOf_[id] != fontOf_[*current_]) {
-            Word("\\f", fontOf_[id]);
+            // Word processors keep a font per script: \f after \loch is the Western one,
+            // \af after \hich and \dbch those of other Latin and of East Asian text.
+            const int font = fontOf_[id];
+            Word("\\loch\\f", font);
+            Word("\\hich\\af", font);
+            Word("\\dbch\\af", font);
+            script_ = Script::EastAsian;
         }
         const CharFormat* was = current_ ? &doc_.Format(*current_) : nullptr;
         if (!was || was->heightTwips != f.heightTwips) {
@@ -203,14 +239,54 @@ private:
         toggle(f.italic, was && was->italic, "\\i", "\\i0");
         toggle(f.underline, was && was->underline, "\\ul", "\\ulnone");
         toggle(f.strikeout, was && was->strikeout, "\\strike", "\\strike0");
+        if (!was || backgroundOf_[*current_] != backgroundOf_[id]) {
+            SwitchBackground(f, backgroundOf_[id]);
+        }
         current_ = id;
+    }
+
+    // A background among the highlight colours is written as highlighting, which every word
+    // processor reads; any other as character shading, which keeps the exact colour.
+    void SwitchBackground(const CharFormat& f, int color) {
+        static constexpr std::uint32_t kHighlights[] = {
+            0x000000, 0x0000FF, 0x00FFFF, 0x00FF00, 0xFF00FF, 0xFF0000, 0xFFFF00, 0xFFFFFF,
+            0x000080, 0x008080, 0x008000, 0x800080, 0x800000, 0x808000, 0x808080, 0xC0C0C0};
+        const bool highlight =
+            color != 0 && std::find(std::begin(kHighlights), std::end(kHighlights), f.background) !=
+                              std::end(kHighlights);
+        const char* const word = highlight ? "\\highlight" : "\\chcbpat";
+        // Clear what the other word set, or a reader that keeps both shows the old one.
+        if (highlighted_ != highlight || color == 0) {
+            if (backgroundSet_) {
+                Word(highlighted_ ? "\\highlight" : "\\chcbpat", 0);
+            }
+            backgroundSet_ = false;
+        }
+        if (color != 0) {
+            Word(word, color);
+            highlighted_ = highlight;
+            backgroundSet_ = true;
+        }
+    }
+
+    // Neutral characters read in the font of the script selected last; letters of another
+    // script are preceded by their selector, as word processors write them.
+    void SelectScript(Script script) {
+        if (script == Script::Western && script_ != Script::Western) {
+            Word("\\loch");
+            script_ = Script::Western;
+        } else if (script == Script::EastAsian && script_ != Script::EastAsian) {
+            Word("\\dbch");
+            script_ = Script::EastAsian;
+        }
     }
 
     void WriteParagraph(const Paragraph& p) {
         if (p.alignment != alignment_ || first_) {
-            Word(p.alignment == Alignment::Center  ? "\\qc"
-                 : p.alignment == Alignment::Right ? "\\qr"
-                                                   : "\\ql");
+            Word(p.alignment == Alignment::Center    ? "\\qc"
+                 : p.alignment == Alignment::Right   ? "\\qr"
+                 : p.alignment == Alignment::Justify ? "\\qj"
+                                                     : "\\ql");
             alignment_ = p.alignment;
             first_ = false;
         }
@@ -244,6 +320,9 @@ private:
                 continue;
             }
             ++i;
+            if (script_ != Script::Western && ScriptOf(c) == Script::Western) {
+                SelectScript(Script::Western);
+            }
             if (c == '\t') {
                 Word("\\tab");
                 continue;
@@ -283,14 +362,14 @@ private:
     void WriteWide(std::u32string_view text, int codePage) {
         for (std::size_t i = 0; i < text.size(); ++i) {
             const char32_t c = text[i];
+            SelectScript(ScriptOf(c));
             if (c >= 0x10000) {
                 // Outside the 16-bit range: a surrogate pair, each half with one "?".
                 SkipCount(1);
-                const char32_t v = c - 0x10000;
-                Word("\\u", Signed16(0xD800 + (v >> 10)));
-                body_ += '?';
-                Word("\\u", Signed16(0xDC00 + (v & 0x3FF)));
-                body_ += '?';
+                for (const char16_t unit : Utf16Units(c)) {
+                    Word("\\u", Signed16(unit));
+                    body_ += '?';
+                }
                 delimit_ = false;
                 continue;
             }
@@ -321,6 +400,12 @@ private:
     std::string body_;
     std::vector<int> fontOf_;
     std::vector<int> colorOf_;
+    std::vector<int> backgroundOf_;
+    std::map<std::uint32_t, int> colors_;
+    std::string colorTable_ = "{\\colortbl ;";
+    bool backgroundSet_ = false; // by \highlight when highlighted_, else by \chcbpat
+    bool highlighted_ = false;
+    Script script_ = Script::Western;
     int ansiCodePage_ = 1252;
     std::optional<std::uint32_t> current_;
     Alignment alignment_ = Alignment::Left;

@@ -198,6 +198,7 @@ void CTextEngine::TxDraw(gfx::Graphics& graphics, const gfx::RectF& bounds,
             continue;
         }
         const std::size_t length = p.Length();
+        p.DrawBackgrounds(cr, ox, top, y1 - top, y2 - top);
         if (showSelection && selection_.End() >= paragraphStart &&
             selection_.Start() <= paragraphStart + length) {
             const std::size_t from =

@@ -39,6 +39,18 @@ Ink CountInk(const gfx::OffscreenSurface& surface, const gfx::RectF& rect) {
     return ink;
 }
 
+// Opaque pixels of exactly one colour.
+int CountColour(const gfx::OffscreenSurface& surface, std::uint32_t rgb) {
+    int n = 0;
+    for (int y = 0; y < surface.Height(); ++y) {
+        for (int x = 0; x < surface.Width(); ++x) {
+            const auto c = surface.PixelAt(x, y);
+            n += ((c >> 24) & 0xFF) == 0xFF && (c & 0xFFFFFF) == rgb;
+        }
+    }
+    return n;
+}
+
 TEST(Drawing, GlyphsLandInsideTheRectangleAndNowhereElse) {
     RecordingHost host;
     host.bits = TXTBIT_RICHTEXT; // single line, no wrap: the text runs past the right edge
@@ -69,17 +81,8 @@ TEST(Drawing, TextTakesItsColourAndAutomaticColourFollowsTheHost) {
                       false);
     gfx::OffscreenSurface surface(400, 100, kDpi);
     text->TxDraw(surface.GetGraphics(), {0, 0, 100, 20}, nullptr);
-    int red = 0;
-    int blue = 0;
-    for (int y = 0; y < 100; ++y) {
-        for (int x = 0; x < 400; ++x) {
-            const auto c = surface.PixelAt(x, y);
-            if (((c >> 24) & 0xFF) == 0xFF) {
-                red += (c & 0xFFFFFF) == 0xFF0000;
-                blue += (c & 0xFFFFFF) == 0x0000FF;
-            }
-        }
-    }
+    const int red = CountColour(surface, 0xFF0000);
+    const int blue = CountColour(surface, 0x0000FF);
     EXPECT_GT(red, 50);
     EXPECT_GT(blue, 50);
 }
@@ -190,6 +193,68 @@ TEST(Drawing, PasswordModeDrawsAStarPerCharacter) {
     EXPECT_EQ(render(*b), render(*stars));
     EXPECT_NE(render(*b), render(*a));
     EXPECT_EQ(b->TxGetText(), "iiii");
+}
+
+TEST(Drawing, HighlightedTextHasItsBackgroundAndTheSelectionStaysVisible) {
+    RecordingHost host;
+    auto text = CreateTextServices(host);
+    text->StreamInRtf("{\\rtf1{\\colortbl;\\red255\\green255\\blue0;}\\fs40 "
+                      "{\\highlight1 marked}plain}",
+                      false);
+    gfx::OffscreenSurface surface(400, 60, kDpi);
+    text->TxDraw(surface.GetGraphics(), {0, 0, 100, 15}, nullptr);
+    const int yellow = CountColour(surface, 0xFFFF00);
+    EXPECT_GT(yellow, 300);
+    // Only behind the marked word: the plain word after it has none.
+    int yellowRight = -1;
+    int inkRight = -1;
+    for (int y = 0; y < surface.Height(); ++y) {
+        for (int x = 0; x < surface.Width(); ++x) {
+            const auto c = surface.PixelAt(x, y);
+            if (((c >> 24) & 0xFF) != 0) {
+                inkRight = std::max(inkRight, x);
+            }
+            if ((c & 0xFFFFFF) == 0xFFFF00) {
+                yellowRight = std::max(yellowRight, x);
+            }
+        }
+    }
+    EXPECT_LT(yellowRight, inkRight - 30);
+
+    text->TxSendMessage(WM_SETFOCUS, 0, 0, nullptr);
+    text->SetSelection(0, -1);
+    gfx::OffscreenSurface selected(400, 60, kDpi);
+    text->TxDraw(selected.GetGraphics(), {0, 0, 100, 15}, nullptr);
+    EXPECT_LT(CountColour(selected, 0xFFFF00), yellow / 10);
+}
+
+// The rightmost inked column of the first line of a wrapped paragraph, in pixels.
+int FirstLineRightEdge(const char* rtf) {
+    RecordingHost host;
+    host.bits = TXTBIT_RICHTEXT | TXTBIT_MULTILINE | TXTBIT_WORDWRAP;
+    host.rect = {0, 0, Px(60), 200}; // lines wrap at the client width
+    auto text = CreateTextServices(host);
+    text->StreamInRtf(rtf, false);
+    gfx::OffscreenSurface surface(400, 200, kDpi);
+    text->TxDraw(surface.GetGraphics(), {0, 0, 60, 50}, nullptr);
+    int right = -1;
+    for (int y = 0; y < Px(5); ++y) {
+        for (int x = 0; x < 400; ++x) {
+            if (((surface.PixelAt(x, y) >> 24) & 0xFF) != 0) {
+                right = std::max(right, x);
+            }
+        }
+    }
+    return right;
+}
+
+TEST(Drawing, JustifiedLinesReachTheRightEdge) {
+    // The long word does not fit on the first line, which leaves it well short of the edge.
+    const char* const words = "one two three four incomprehensibilities and more words after it";
+    const int left = FirstLineRightEdge((std::string("{\\rtf1\\ql ") + words + "}").c_str());
+    const int justified = FirstLineRightEdge((std::string("{\\rtf1\\qj ") + words + "}").c_str());
+    EXPECT_GE(justified, Px(60) - 3);
+    EXPECT_LT(left, justified - Px(5));
 }
 
 } // namespace

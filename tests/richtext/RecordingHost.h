@@ -1,8 +1,8 @@
 #pragma once
 // An ITextHost for tests: a client rectangle at 96 dpi, an in-memory clipboard, and a record of
 // what the engine asked of its host.
-#include "richtext/MemoryClipboard.h"
 #include "richtext/ITextHost.h"
+#include "richtext/MemoryClipboard.h"
 #include "richtext/TextServices.h"
 
 #include "platform/Messages.h"
