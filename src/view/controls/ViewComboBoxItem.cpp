@@ -41,7 +41,9 @@ void CViewComboBoxItem::Layout(gfx::RectF& result, gfx::PointF origin, gfx::Size
 
 void CViewComboBoxItem::DrawText(gfx::Graphics& graphics, const gfx::RectF& rect) const {
     if (font_.font && font_.format && font_.brush) {
-        graphics.DrawString(text_, *font_.font, rect, *font_.format, *font_.brush);
+        // Kept off the frame on the left, as a platform combo box does.
+        const gfx::RectF inset{rect.x + kTextInset, rect.y, rect.width - kTextInset, rect.height};
+        graphics.DrawString(text_, *font_.font, inset, *font_.format, *font_.brush);
     }
 }
 

@@ -13,6 +13,8 @@ class CViewComboBox;
 
 class CViewComboBoxItem : public CViewElement {
 public:
+    static constexpr double kTextInset = 2.5;
+
     CViewComboBoxItem(Json description, CViewComboBox* box);
 
     bool ReadProperties() override;
