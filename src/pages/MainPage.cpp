@@ -54,33 +54,40 @@ void Fill(CViewList& list, const HistoryRecords& history) {
     }
 }
 
-// The reply of a history request as an object; none (after the error message) when unreadable.
-bool ReadHistoryReply(CView& view, const SimpleCurl::response& reply, Json& body) {
+// A history reply, its window and its list; false when there is nothing to fill: a failed
+// transfer (silent), an unreadable body or a template without the list (after the message).
+// The first load empties the list before a refusal is shown, a refresh keeps it.
+bool ReadHistoryReply(const WeakView& weak, const SimpleCurl::response& reply, bool firstLoad,
+                      std::shared_ptr<CView>& view, CViewList*& list, Json& body) {
+    view = Lock(weak);
+    if (!view || !IsJsonReply(reply)) {
+        return false;
+    }
     body = Json::parse(reply.body, nullptr, false);
     if (body.is_discarded() || !body.is_object()) {
-        ShowError(view, std::string(ServiceTexts::kServerErrorRetry));
+        ShowError(*view, std::string(ServiceTexts::kServerErrorRetry));
+        return false;
+    }
+    list = HistoryList(*view);
+    if (!list) {
+        ShowError(*view, kTemplateError);
+        return false;
+    }
+    if (firstLoad) {
+        list->ClearChildren();
+    }
+    if (!ReplyOk(body)) {
+        ShowError(*view, ReplyError(body));
         return false;
     }
     return true;
 }
 
 void OnFirstLoad(const WeakView& weak, SimpleCurl::response& reply) {
-    const auto view = Lock(weak);
-    if (!view || !IsJsonReply(reply)) {
-        return;
-    }
+    std::shared_ptr<CView> view;
+    CViewList* list = nullptr;
     Json body;
-    if (!ReadHistoryReply(*view, reply, body)) {
-        return;
-    }
-    CViewList* list = HistoryList(*view);
-    if (!list) {
-        ShowError(*view, kTemplateError);
-        return;
-    }
-    list->ClearChildren();
-    if (!ReplyOk(body)) {
-        ShowError(*view, ReplyError(body));
+    if (!ReadHistoryReply(weak, reply, true, view, list, body)) {
         return;
     }
     const HistoryRecords history = ReadHistoryRecords(body);
@@ -94,21 +101,10 @@ void OnFirstLoad(const WeakView& weak, SimpleCurl::response& reply) {
 }
 
 void OnRefresh(const WeakView& weak, SimpleCurl::response& reply) {
-    const auto view = Lock(weak);
-    if (!view || !IsJsonReply(reply)) {
-        return;
-    }
+    std::shared_ptr<CView> view;
+    CViewList* list = nullptr;
     Json body;
-    if (!ReadHistoryReply(*view, reply, body)) {
-        return;
-    }
-    CViewList* list = HistoryList(*view);
-    if (!list) {
-        ShowError(*view, kTemplateError);
-        return;
-    }
-    if (!ReplyOk(body)) {
-        ShowError(*view, ReplyError(body));
+    if (!ReadHistoryReply(weak, reply, false, view, list, body)) {
         return;
     }
     list->ClearChildren();
@@ -211,32 +207,10 @@ void CMainPage::OpenPlanById(CView& view, int id) {
         GetViewHooks().replacingPlan(view);
     }
     view.ShowProgress();
-    WeakView weak = view.weak_from_this();
-    ReplyHandlers handlers;
-    handlers.settle = [weak] {
-        if (const auto alive = Lock(weak)) {
-            alive->DismissBottomMessages();
-            alive->HideProgress();
-        }
-    };
-    handlers.fail = [weak](const ReplyCheck& check) {
-        if (const auto alive = Lock(weak)) {
-            ShowError(*alive, check.message);
-        }
-    };
-    handlers.handle = [weak](Json& reply) {
-        const auto alive = Lock(weak);
-        if (!alive) {
-            return;
-        }
-        if (!ReplyOk(reply)) {
-            ShowError(*alive, ReplyError(reply));
-            return;
-        }
-        alive->DismissBottomMessages();
+    ReplyHandlers handlers = PlanReplyHandlers(view, [](CView& v, Json& reply) {
         const auto data = reply.find("lpdata");
-        ShowPlan(*alive, data != reply.end() ? std::move(*data) : Json::object());
-    };
+        CMainPage::ShowPlan(v, data != reply.end() ? std::move(*data) : Json::object());
+    });
     NewRequest(__FILE__, __LINE__)
         ->Get(Endpoints().OpenPlan(id), CheckedReply(ServiceAction::OpenPlan, std::move(handlers)));
 }

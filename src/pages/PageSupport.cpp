@@ -72,6 +72,36 @@ int OpenPlanId(CView& view) {
     return plan ? IntegerMember(plan->GetDescription(), "id", -1) : -1;
 }
 
+ReplyHandlers PlanReplyHandlers(CView& view, std::function<void(CView&, Json&)> success) {
+    std::weak_ptr<CViewElement> weak = view.weak_from_this();
+    const auto lock = [weak] { return std::static_pointer_cast<CView>(weak.lock()); };
+    ReplyHandlers handlers;
+    handlers.settle = [lock] {
+        if (const auto alive = lock()) {
+            alive->DismissBottomMessages();
+            alive->HideProgress();
+        }
+    };
+    handlers.fail = [lock](const ReplyCheck& check) {
+        if (const auto alive = lock()) {
+            ShowError(*alive, check.message);
+        }
+    };
+    handlers.handle = [lock, success = std::move(success)](Json& reply) {
+        const auto alive = lock();
+        if (!alive) {
+            return;
+        }
+        if (!ReplyOk(reply)) {
+            ShowError(*alive, ReplyError(reply));
+            return;
+        }
+        alive->DismissBottomMessages();
+        success(*alive, reply);
+    };
+    return handlers;
+}
+
 bool ReplyOk(const Json& body) {
     const auto ok = body.find("ok");
     return ok != body.end() && ok->is_boolean() && ok->get<bool>();

@@ -1,10 +1,12 @@
 #pragma once
 // What every page does the same way: the error bottom message, the content area, building a
 // template member into it, and requests on the application's session.
+#include "net/ReplyCheck.h"
 #include "net/ServiceEndpoints.h"
 #include "net/SimpleCurlAsync.h"
 #include "view/ViewElement.h"
 
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -36,6 +38,10 @@ std::shared_ptr<CViewElement> ShowInContainer(CView& view, const std::string& me
 CViewList* HistoryList(CView& view);
 // The id of the plan shown in the content area, -1 when none is.
 int OpenPlanId(CView& view);
+// The checked reply of a plan request (create, save info, open) for a window: the bottom
+// messages dismissed and the cover hidden first, failures and refusals shown as errors, and the
+// success handler run only while the window exists.
+ReplyHandlers PlanReplyHandlers(CView& view, std::function<void(CView&, Json&)> success);
 // A reply's "ok" is true; its "error" text (empty when absent).
 bool ReplyOk(const Json& body);
 std::string ReplyError(const Json& body);

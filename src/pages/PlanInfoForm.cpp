@@ -76,34 +76,6 @@ std::optional<std::pair<std::string, PlanChoices>> ReadForm(CView& view) {
     return std::make_pair(std::move(title), choices);
 }
 
-ReplyHandlers Handlers(const WeakView& weak, std::function<void(CView&, Json&)> success) {
-    ReplyHandlers handlers;
-    handlers.settle = [weak] {
-        if (const auto alive = Lock(weak)) {
-            alive->DismissBottomMessages();
-            alive->HideProgress();
-        }
-    };
-    handlers.fail = [weak](const ReplyCheck& check) {
-        if (const auto alive = Lock(weak)) {
-            ShowError(*alive, check.message);
-        }
-    };
-    handlers.handle = [weak, success](Json& reply) {
-        const auto alive = Lock(weak);
-        if (!alive) {
-            return;
-        }
-        if (!ReplyOk(reply)) {
-            ShowError(*alive, ReplyError(reply));
-            return;
-        }
-        alive->DismissBottomMessages();
-        success(*alive, reply);
-    };
-    return handlers;
-}
-
 void OnPlanInfo(const WeakView& weak, SimpleCurl::response& reply) {
     const auto view = Lock(weak);
     if (!view) {
@@ -178,7 +150,7 @@ void CPlanInfoForm::Create(CView& view) {
     const auto& [title, choices] = *form;
     view.DismissBottomMessages();
     view.ShowProgress();
-    ReplyHandlers handlers = Handlers(view.weak_from_this(), [](CView& v, Json& reply) {
+    ReplyHandlers handlers = PlanReplyHandlers(view, [](CView& v, Json& reply) {
         const auto data = reply.find("lpdata");
         CMainPage::ShowPlan(v, data != reply.end() ? std::move(*data) : Json::object());
         platform::PostMessage(v.GetHandle(), platform::WM_REFRESH_HISTORY, 0, 0);
@@ -194,7 +166,7 @@ void CPlanInfoForm::Save(CView& view, int id) {
         return;
     }
     const auto& [title, choices] = *form;
-    ReplyHandlers handlers = Handlers(view.weak_from_this(), [id](CView& v, Json&) {
+    ReplyHandlers handlers = PlanReplyHandlers(view, [id](CView& v, Json&) {
         CMainPage::OpenPlanById(v, id);
         platform::PostMessage(v.GetHandle(), platform::WM_REFRESH_HISTORY, 0, 0);
     });
