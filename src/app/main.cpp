@@ -3,6 +3,7 @@
 #include "app/MainThread.h"
 #include "net/ServiceUrl.h"
 #include "platform/Paths.h"
+#include "pages/Pages.h"
 #include "view/controls/Controls.h"
 
 #include <cstdio>
@@ -19,6 +20,7 @@ int main(int argc, char** argv) {
         }
     }
     RegisterControls();
+    RegisterPages();
     try {
         CMainThread app(CMainThread::Options{commandLine.serviceUrl, false, true});
         if (!app.CreateMessageWindow()) {

@@ -120,3 +120,71 @@ TEST(ClientWindow, RetriesTheTemplateUntilTheServiceAnswersDrawsItAndExitsCleanl
     EXPECT_EQ(*code, 0) << client.Output();
     EXPECT_NE(service.Output().find("clientexit"), std::string::npos) << service.Output();
 }
+
+TEST(ClientWindow, ATeacherSignsInByTypingAndCreatesAPlanThroughTheForm) {
+    TempDir dir;
+    const int port = FreePort();
+    const std::string url = "http://127.0.0.1:" + std::to_string(port) + "/plenvo/";
+    Process service({PLENVO_SERVICE, "--port", std::to_string(port), "--db", dir.File("db.sqlite"),
+                     "--data", dir.File("data")},
+                    dir.Path(), {}, dir.File("service.out"));
+    ASSERT_TRUE(
+        WaitFor([&] { return service.Output().find("serving") != std::string::npos; }, 10000));
+    Process client({PLENVO_CLIENT, "--service", url}, dir.Path(), {{"NO_AT_BRIDGE", "1"}},
+                   dir.File("client.out"));
+    std::string ids;
+    ASSERT_TRUE(WaitFor(
+        [&] { return !(ids = Shell("xdotool search --name 'Tavrin教育系统'")).empty(); }, 15000))
+        << "no window; client said: " << client.Output();
+    const unsigned long xid = std::stoul(ids.substr(0, ids.find('\n')));
+    const std::string shot = dir.File("shot.png");
+    const unsigned sidebar = SidebarColour();
+    ASSERT_TRUE(WaitFor([&] { return PixelOf(xid, 60, 500, shot) == sidebar; }, 15000));
+
+    // Points of the reference template's login card and create form, in client pixels; the
+    // window sits at 20, 27.
+    const auto at = [](int x, int y) {
+        return "xdotool mousemove --sync " + std::to_string(20 + x) + " " + std::to_string(27 + y) +
+               " click 1";
+    };
+    const auto typeInto = [&](int x, int y, const std::string& text) {
+        Shell(at(x, y));
+        Shell("xdotool key --delay 20 ctrl+a BackSpace");
+        Shell("xdotool type --delay 80 '" + text + "'");
+    };
+    typeInto(600, 252, "1001");
+    typeInto(600, 328, "张老师");
+    typeInto(600, 404, "secret");
+    Shell(at(600, 475));
+    ASSERT_TRUE(
+        WaitFor([&] { return service.Output().find("gethistory") != std::string::npos; }, 10000))
+        << service.Output();
+    std::string cfg;
+    ASSERT_TRUE(WaitFor(
+        [&] {
+            return (cfg = testsupport::ReadBytes(dir.File("cfg.ini"))).find("PASSWORD") !=
+                   std::string::npos;
+        },
+        5000));
+    EXPECT_NE(cfg.find("NAME=张老师"), std::string::npos) << cfg;
+    EXPECT_NE(cfg.find("ID=1001"), std::string::npos) << cfg;
+
+    // No plans yet: the create form. Choose the first entry of each list, type the title.
+    for (const int x : {460, 630, 795}) {
+        Shell(at(x, 224));
+        Shell(at(x, 258));
+    }
+    typeInto(600, 310, "认识图形");
+    Shell(at(600, 384));
+    ASSERT_TRUE(
+        WaitFor([&] { return service.Output().find("createlp") != std::string::npos; }, 10000))
+        << service.Output();
+    const std::string log = service.Output();
+    EXPECT_NE(log.find("lt=1"), std::string::npos) << log;
+    EXPECT_NE(log.find("grade=1"), std::string::npos) << log;
+    EXPECT_NE(log.find("lessiontitle=认识图形"), std::string::npos) << log;
+
+    ASSERT_TRUE(testsupport::SendDeleteWindow(xid));
+    const auto code = client.Wait(20000);
+    ASSERT_TRUE(code.has_value()) << "the client did not exit";
+}

@@ -246,6 +246,15 @@ void CViewEdit::ShowContextMenu(LPARAM lParam) {
     }
 }
 
+void CViewEdit::SetText(std::string_view utf8) {
+    if (!hostTried_) {
+        CreateTextHost();
+    }
+    if (textHost_) {
+        textHost_->SetText(utf8);
+    }
+}
+
 std::string CViewEdit::GetText() const {
     return textHost_ ? textHost_->GetText() : std::string();
 }
