@@ -266,12 +266,22 @@ void HttpFront::Receive(Connection& c, Clock::time_point now) {
         ssize_t n = ::recv(c.fd, buffer, std::min(sizeof buffer, cap - c.in.size()), 0);
         if (n > 0) {
             c.in.append(buffer, static_cast<size_t>(n));
+            buffered_ += static_cast<size_t>(n);
             continue;
         }
         if (n < 0 && errno == EINTR)
             continue;
         gone = n == 0 || (errno != EAGAIN && errno != EWOULDBLOCK);
         break;
+    }
+    if (buffered_ > limits_.maxBufferedBytes && c.in.size() > limits_.maxHeadBytes) {
+        // Many large uploads at a crawl would together hold memory without end; past the
+        // budget, a connection in the middle of a body is let go.
+        int fd = c.fd;
+        Watch(c, 0);
+        c.fd = -1;
+        Close(c.id);
+        return Reject(fd, 503, "服务器繁忙，请稍后再试");
     }
     Frame(c, now);
     auto it = connections_.find(c.id);
@@ -294,6 +304,7 @@ void HttpFront::Frame(Connection& c, Clock::time_point now) {
     while (blank < c.in.size() && (c.in[blank] == '\r' || c.in[blank] == '\n'))
         ++blank;
     c.in.erase(0, blank);
+    buffered_ -= blank;
     if (c.in.empty())
         return;
     if (c.phase == Connection::Phase::Idle) {
@@ -325,6 +336,7 @@ void HttpFront::Frame(Connection& c, Clock::time_point now) {
     Exchange exchange;
     exchange.request = c.in.substr(0, frame.length);
     c.in.erase(0, frame.length);
+    buffered_ -= frame.length;
     exchange.remote = c.remote;
     exchange.local = c.local;
     exchange.continueSent = c.continueSent;
@@ -473,6 +485,7 @@ void HttpFront::Close(uint64_t id) {
         Watch(c, 0);
         ::close(c.fd);
     }
+    buffered_ -= c.in.size();
     if (auto count = perAddress_.find(c.remote.address); count != perAddress_.end())
         if (--count->second == 0)
             perAddress_.erase(count);

@@ -20,6 +20,7 @@ struct ConnectionLimits {
     size_t maxConnections = 1000;    // open connections in all (lowered to the process's file limit)
     size_t maxPerAddress = 64;       // from one client address (a school may sit behind one)
     size_t maxHeadBytes = 64 * 1024; // request line and headers
+    size_t maxBufferedBytes = 256u << 20; // requests being received, all connections together
     std::chrono::milliseconds headDeadline{10000}; // for the line and headers, from the first byte
     // For the whole request (line, headers and body) from its first byte: no trickle renews it.
     std::chrono::milliseconds requestDeadline{60000};
@@ -94,6 +95,7 @@ private:
     std::atomic<bool> running_{false};
     std::atomic<bool> stopping_{false};
     bool acceptPaused_ = false;
+    size_t buffered_ = 0; // bytes of requests received and not yet handed on
     uint64_t nextId_ = 2; // 0 and 1 tag the listening socket and the wake-up
     std::unique_ptr<httplib::TaskQueue> pool_;
     std::unordered_map<uint64_t, std::unique_ptr<Connection>> connections_;
