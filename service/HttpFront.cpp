@@ -104,8 +104,8 @@ int HttpFront::Bind(const std::string& host, int port) {
     if (getaddrinfo(host.c_str(), std::to_string(port).c_str(), &hints, &found) != 0)
         return -1;
     for (addrinfo* a = found; a && listen_ < 0; a = a->ai_next) {
-        int fd = ::socket(a->ai_family, a->ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC,
-                          a->ai_protocol);
+        int fd =
+            ::socket(a->ai_family, a->ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC, a->ai_protocol);
         if (fd < 0)
             continue;
         int yes = 1;
@@ -175,8 +175,8 @@ bool HttpFront::Run() {
 void HttpFront::Stop() {
     stopping_ = true;
     uint64_t one = 1;
-    if (wake_ >= 0)
-        [[maybe_unused]] auto written = ::write(wake_, &one, sizeof one);
+    if (wake_ >= 0) [[maybe_unused]]
+        auto written = ::write(wake_, &one, sizeof one);
 }
 
 void HttpFront::Accept(Clock::time_point now) {
@@ -232,9 +232,10 @@ void HttpFront::Watch(Connection& c, uint32_t events) {
     epoll_event event{};
     event.events = events;
     event.data.u64 = c.id;
-    epoll_ctl(epoll_, c.watched == 0 && events != 0 ? EPOLL_CTL_ADD
-                      : events == 0                 ? EPOLL_CTL_DEL
-                                                    : EPOLL_CTL_MOD,
+    epoll_ctl(epoll_,
+              c.watched == 0 && events != 0 ? EPOLL_CTL_ADD
+              : events == 0                 ? EPOLL_CTL_DEL
+                                            : EPOLL_CTL_MOD,
               c.fd, &event);
     c.watched = events;
 }
@@ -385,8 +386,8 @@ void HttpFront::Deliver(Connection& c, Answer answer, Clock::time_point now) {
 
 void HttpFront::Send(Connection& c, Clock::time_point now) {
     while (c.sent < c.out.size()) {
-        ssize_t n = ::send(c.fd, c.out.data() + c.sent, c.out.size() - c.sent,
-                           MSG_NOSIGNAL | MSG_DONTWAIT);
+        ssize_t n =
+            ::send(c.fd, c.out.data() + c.sent, c.out.size() - c.sent, MSG_NOSIGNAL | MSG_DONTWAIT);
         if (n > 0) {
             c.sent += static_cast<size_t>(n);
             continue;
@@ -467,7 +468,8 @@ void HttpFront::Reject(int fd, int status, const std::string& error) {
                          : status == 431 ? "Request Header Fields Too Large"
                                          : "Service Unavailable";
     std::string reply = ErrorReply(status, reason, error);
-    [[maybe_unused]] auto sent = ::send(fd, reply.data(), reply.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
+    [[maybe_unused]] auto sent =
+        ::send(fd, reply.data(), reply.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
     // Unread request bytes would turn the close into a reset that discards the reply.
     ::shutdown(fd, SHUT_WR);
     char drain[4096];

@@ -17,9 +17,9 @@ namespace PlenvoService {
 
 // How long and how many: what a slow, idle or greedy client may hold of the service.
 struct ConnectionLimits {
-    size_t maxConnections = 1000;    // open connections in all (lowered to the process's file limit)
-    size_t maxPerAddress = 64;       // from one client address (a school may sit behind one)
-    size_t maxHeadBytes = 64 * 1024; // request line and headers
+    size_t maxConnections = 1000; // open connections in all (lowered to the process's file limit)
+    size_t maxPerAddress = 64;    // from one client address (a school may sit behind one)
+    size_t maxHeadBytes = 64 * 1024;      // request line and headers
     size_t maxBufferedBytes = 256u << 20; // requests being received, all connections together
     std::chrono::milliseconds headDeadline{10000}; // for the line and headers, from the first byte
     // For the whole request (line, headers and body) from its first byte: no trickle renews it.

@@ -33,7 +33,7 @@ struct ServiceLimits {
 struct ServiceOptions {
     std::string basePath = "/plenvo/";
     std::string dataFolder = "data"; // uploaded crash dumps go below it
-    int threads = 32; // requests served at once; open connections cost no thread
+    int threads = 32;                // requests served at once; open connections cost no thread
     ServiceLimits limits;
     ConnectionLimits connections;
     SignInLimits signIn;

@@ -31,8 +31,8 @@ std::optional<std::string_view> HeaderValue(std::string_view head, std::string_v
     while (line != std::string_view::npos && line + 1 < head.size()) {
         size_t start = line + 1;
         size_t end = head.find('\n', start);
-        std::string_view text =
-            head.substr(start, end == std::string_view::npos ? std::string_view::npos : end - start);
+        std::string_view text = head.substr(
+            start, end == std::string_view::npos ? std::string_view::npos : end - start);
         size_t colon = text.find(':');
         if (colon != std::string_view::npos && SameText(text.substr(0, colon), name))
             return TrimBlanks(text.substr(colon + 1));

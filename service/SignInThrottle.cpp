@@ -37,8 +37,7 @@ std::optional<std::string> SignInThrottle::Begin(const std::string& number,
     return std::nullopt;
 }
 
-void SignInThrottle::Finish(const std::string& number, const std::string& address,
-                            bool succeeded) {
+void SignInThrottle::Finish(const std::string& number, const std::string& address, bool succeeded) {
     std::lock_guard lock(mutex_);
     auto now = now_();
     if (succeeded) {
@@ -77,8 +76,8 @@ void SignInThrottle::Fail(Count& count, int freeFailures, std::chrono::seconds f
         count.notBefore = now + limits_.lockTime;
     } else if (count.failures >= freeFailures) {
         int doublings = std::min(count.failures - freeFailures, 20);
-        auto delay = std::min<Clock::duration>(firstDelay * (int64_t{1} << doublings),
-                                               limits_.lockTime);
+        auto delay =
+            std::min<Clock::duration>(firstDelay * (int64_t{1} << doublings), limits_.lockTime);
         count.notBefore = now + delay;
     }
 }

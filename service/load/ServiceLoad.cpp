@@ -144,12 +144,14 @@ int SignInBurst(int teachers, const std::filesystem::path& folder) {
             threads.emplace_back([&, i] {
                 httplib::Client client("127.0.0.1", port);
                 client.set_read_timeout(60, 0); // as long as the client waits
-                auto r = client.Post("/plenvo/login",
-                                     "id=" + std::to_string(800000 + i) + "&name=" +
-                                         Encode("早读老师") + "&password=class" + std::to_string(i),
-                                     "application/x-www-form-urlencoded");
+                auto r =
+                    client.Post("/plenvo/login",
+                                "id=" + std::to_string(800000 + i) + "&name=" + Encode("早读老师") +
+                                    "&password=class" + std::to_string(i),
+                                "application/x-www-form-urlencoded");
                 ok[static_cast<size_t>(i)] =
-                    r && r->status == 200 && json::parse(r->body, nullptr, false).value("ok", false);
+                    r && r->status == 200 &&
+                    json::parse(r->body, nullptr, false).value("ok", false);
                 latencies[static_cast<size_t>(i)] =
                     std::chrono::duration<double, std::milli>(Clock::now() - start).count();
             });

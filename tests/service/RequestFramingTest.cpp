@@ -14,8 +14,7 @@ constexpr size_t kHead = 1024, kBody = 100;
 // the next pipelined request stay for it, and a request is not complete one byte early.
 TEST(RequestFramingTest, TheHeadDecidesWhereARequestEnds) {
     std::string post = "POST /a HTTP/1.1\r\ncontent-length:  5 \r\n\r\nhello";
-    EXPECT_EQ(FrameRequest(post.substr(0, post.size() - 1), kHead, kBody).state,
-              State::Incomplete);
+    EXPECT_EQ(FrameRequest(post.substr(0, post.size() - 1), kHead, kBody).state, State::Incomplete);
     RequestFrame frame = FrameRequest(post + "GET /b HTTP/1.1\r\n", kHead, kBody);
     EXPECT_EQ(frame.state, State::Complete);
     EXPECT_EQ(frame.length, post.size());
@@ -45,9 +44,9 @@ TEST(RequestFramingTest, OversizedOrBrokenRequestsAreNotBuffered) {
     EXPECT_EQ(frame.length, frame.headLength);
 
     for (const char* length : {"-1", "12x", "99999999999999999999", ""}) {
-        frame = FrameRequest(std::string("POST /a HTTP/1.1\r\nContent-Length: ") + length +
-                                 "\r\n\r\n",
-                             kHead, kBody);
+        frame =
+            FrameRequest(std::string("POST /a HTTP/1.1\r\nContent-Length: ") + length + "\r\n\r\n",
+                         kHead, kBody);
         EXPECT_TRUE(frame.bodyRefused) << length;
     }
     std::string chunks = "POST /a HTTP/1.1\r\nTransfer-Encoding: chunked\r\n\r\n";
@@ -59,10 +58,10 @@ TEST(RequestFramingTest, OversizedOrBrokenRequestsAreNotBuffered) {
     EXPECT_TRUE(FrameRequest(many, kHead, kBody).bodyRefused);
 
     EXPECT_EQ(FrameRequest(std::string(kHead + 1, 'a'), kHead, kBody).state, State::HeadTooLarge);
-    EXPECT_EQ(FrameRequest("GET / HTTP/1.1\r\nX: " + std::string(kHead, 'a') + "\r\n\r\n", kHead,
-                           kBody)
-                  .state,
-              State::HeadTooLarge);
+    EXPECT_EQ(
+        FrameRequest("GET / HTTP/1.1\r\nX: " + std::string(kHead, 'a') + "\r\n\r\n", kHead, kBody)
+            .state,
+        State::HeadTooLarge);
 }
 
 // "Expect: 100-continue" matters only while the body has not started to arrive.
