@@ -34,6 +34,8 @@ public:
         std::string serviceUrl;
         // Page windows kept off screen (tests).
         bool offscreenWindows = false;
+        // Fatal signals write a dump and restart the program (the client, not its tests).
+        bool captureCrashes = false;
     };
 
     static constexpr long kWorkerStopWaitMs = 5000;
