@@ -13,7 +13,11 @@ std::string Usage() {
            "plenvo-service.db)\n"
            "  --data DIR      folder for uploaded crash dumps (default data)\n"
            "  --base PATH     base path of every endpoint (default /plenvo/)\n"
-           "  --threads N     connections served at once (default 32)\n"
+           "  --threads N     requests served at once (default 32)\n"
+           "  --max-connections N\n"
+           "                  open connections at most (default 1000)\n"
+           "  --connections-per-address N\n"
+           "                  open connections from one client address at most (default 64)\n"
            "  --password-iterations N\n"
            "                  PBKDF2 work factor for new passwords (default 100000)\n"
            "  --quiet         do not log one line per request\n"
@@ -58,6 +62,12 @@ std::optional<CommandLine> ParseCommandLine(const std::vector<std::string>& args
             if (!threads)
                 return std::nullopt;
             line.threads = *threads;
+        } else if (option == "--max-connections" || option == "--connections-per-address") {
+            auto count = number(1, 100000);
+            if (!count)
+                return std::nullopt;
+            (option == "--max-connections" ? line.maxConnections : line.connectionsPerAddress) =
+                *count;
         } else if (option == "--password-iterations") {
             auto iterations = number(1000, 10000000);
             if (!iterations)

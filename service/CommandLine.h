@@ -13,6 +13,8 @@ struct CommandLine {
     std::string dataFolder = "data";
     std::string basePath = "/plenvo/";
     int threads = 32;
+    int maxConnections = 1000;
+    int connectionsPerAddress = 64;
     int passwordIterations = 100000;
     bool quiet = false;
     bool help = false;

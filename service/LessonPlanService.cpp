@@ -3,13 +3,10 @@
 #include "CellText.h"
 #include "Crypto.h"
 #include "EmbeddedTemplates.h"
+#include "RequestRouter.h"
 #include "Text.h"
 
 #include <httplib.h>
-
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
 
 #include <chrono>
 #include <cstdio>
@@ -167,41 +164,30 @@ std::string StringMember(const json& object, const char* key) {
     auto it = object.find(key);
     return it != object.end() && it->is_string() ? it->get<std::string>() : std::string();
 }
-// The HTTP library listens with a backlog of 5, so a burst of new connections (twenty
-// teachers signing in at once) overflows the queue and some connections are lost. Listening
-// again on the same socket raises the backlog; the socket is found by its port.
-void WidenBacklog(int port) {
-    for (int fd = 0; fd < 4096; ++fd) {
-        int listening = 0;
-        socklen_t size = sizeof listening;
-        if (getsockopt(fd, SOL_SOCKET, SO_ACCEPTCONN, &listening, &size) != 0 || !listening)
-            continue;
-        sockaddr_storage address{};
-        socklen_t length = sizeof address;
-        if (getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0)
-            continue;
-        int boundPort = -1;
-        if (address.ss_family == AF_INET)
-            boundPort = ntohs(reinterpret_cast<sockaddr_in*>(&address)->sin_port);
-        else if (address.ss_family == AF_INET6)
-            boundPort = ntohs(reinterpret_cast<sockaddr_in6*>(&address)->sin6_port);
-        if (boundPort == port)
-            ::listen(fd, SOMAXCONN);
-    }
-}
 } // namespace
 
 LessonPlanService::LessonPlanService(Store& store, ServiceOptions options)
-    : store_(store), options_(std::move(options)), server_(std::make_unique<httplib::Server>()) {
+    : store_(store), options_(std::move(options)), server_(std::make_unique<RequestRouter>()),
+      throttle_(options_.signIn, options_.clock) {
     if (options_.basePath.empty() || options_.basePath.front() != '/')
         options_.basePath.insert(0, "/");
     if (options_.basePath.back() != '/')
         options_.basePath += '/';
-    int threads = options_.threads > 0 ? options_.threads : 1;
-    server_->new_task_queue = [threads] { return new httplib::ThreadPool(threads); };
     server_->set_payload_max_length(options_.limits.maxBodyBytes);
-    server_->set_keep_alive_max_count(1000);
+    // The library only writes these into its replies' Keep-Alive header; the front keeps them.
+    server_->set_keep_alive_max_count(options_.connections.maxRequestsPerConnection);
+    server_->set_keep_alive_timeout(
+        std::chrono::ceil<std::chrono::seconds>(options_.connections.idleTimeout).count());
     Routes();
+    front_ = std::make_unique<HttpFront>(
+        options_.connections, options_.limits.maxBodyBytes, options_.threads,
+        [this](HttpFront::Exchange& exchange) {
+            MemoryStream stream(std::move(exchange.request), exchange.remote, exchange.local,
+                                exchange.continueSent);
+            bool closed = false;
+            bool handled = server_->Process(stream, exchange.last, closed);
+            return HttpFront::Answer{stream.TakeReply(), !handled || closed};
+        });
 }
 
 LessonPlanService::~LessonPlanService() {
@@ -209,25 +195,21 @@ LessonPlanService::~LessonPlanService() {
 }
 
 int LessonPlanService::Bind(const std::string& host, int port) {
-    int bound = port == 0 ? server_->bind_to_any_port(host)
-                          : (server_->bind_to_port(host, port) ? port : -1);
-    if (bound > 0)
-        WidenBacklog(bound);
-    return bound;
+    return front_->Bind(host, port);
 }
 
 bool LessonPlanService::Run() {
-    return server_->listen_after_bind();
+    return front_->Run();
 }
 
 bool LessonPlanService::WaitUntilRunning() {
-    for (int i = 0; i < 5000 && !server_->is_running(); ++i)
+    for (int i = 0; i < 5000 && !front_->IsRunning(); ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    return server_->is_running();
+    return front_->IsRunning();
 }
 
 void LessonPlanService::Stop() {
-    server_->stop();
+    front_->Stop();
 }
 
 std::optional<std::string> LessonPlanService::Teacher(const Request& req) {
@@ -364,8 +346,18 @@ void LessonPlanService::Login(const Request& req, Response& res, const ContentRe
         return Refuse(res, "教师姓名最多32个字，且不能含有特殊字符");
     if (password.size() > 128)
         return Refuse(res, "密码不能超过128个字符");
+    // Refused before the password is looked at: a guesser's attempts cost the service nothing.
+    if (auto wait = throttle_.Begin(number, req.remote_addr))
+        return Refuse(res, *wait);
     std::string token;
-    LoginOutcome outcome = store_.Login(number, name, password, token);
+    LoginOutcome outcome;
+    try {
+        outcome = store_.Login(number, name, password, token);
+    } catch (...) {
+        throttle_.Abandon(number);
+        throw;
+    }
+    throttle_.Finish(number, req.remote_addr, outcome != LoginOutcome::Refused);
     if (outcome == LoginOutcome::Refused)
         return Refuse(res, "教师编号、姓名或密码不正确");
     res.set_header("Set-Cookie", std::string(kCookie) + "=" + token +

@@ -1,6 +1,8 @@
 #pragma once
 
+#include "HttpFront.h"
 #include "PlanTemplate.h"
+#include "SignInThrottle.h"
 #include "Store.h"
 
 #include <cstddef>
@@ -10,13 +12,14 @@
 #include <string>
 
 namespace httplib {
-class Server;
 struct Request;
 struct Response;
 class ContentReader;
 } // namespace httplib
 
 namespace PlenvoService {
+
+class RequestRouter;
 
 struct ServiceLimits {
     size_t maxBodyBytes = 8u << 20;  // a request body as it arrives
@@ -30,8 +33,12 @@ struct ServiceLimits {
 struct ServiceOptions {
     std::string basePath = "/plenvo/";
     std::string dataFolder = "data"; // uploaded crash dumps go below it
-    int threads = 32;                // one per open connection; clients keep theirs alive
+    int threads = 32;                // requests served at once; open connections cost no thread
     ServiceLimits limits;
+    ConnectionLimits connections;
+    SignInLimits signIn;
+    // The clock that sign-in waits are measured on; tests drive it.
+    std::function<std::chrono::steady_clock::time_point()> clock;
     // Receives one line per request; empty means silent.
     std::function<void(const std::string&)> log;
 };
@@ -92,7 +99,9 @@ private:
 
     Store& store_;
     ServiceOptions options_;
-    std::unique_ptr<httplib::Server> server_;
+    std::unique_ptr<RequestRouter> server_;
+    std::unique_ptr<HttpFront> front_;
+    SignInThrottle throttle_;
 };
 
 } // namespace PlenvoService

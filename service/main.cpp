@@ -42,6 +42,8 @@ int main(int argc, char** argv) {
         options.basePath = line->basePath;
         options.dataFolder = line->dataFolder;
         options.threads = line->threads;
+        options.connections.maxConnections = static_cast<size_t>(line->maxConnections);
+        options.connections.maxPerAddress = static_cast<size_t>(line->connectionsPerAddress);
         std::mutex logMutex;
         if (!line->quiet)
             options.log = [&logMutex](const std::string& text) {

@@ -29,7 +29,8 @@ TEST(TextChecks, Utf8TrimAndNumbers) {
 TEST(CommandLine, ReadsEveryOptionAndExplainsMistakes) {
     std::string error;
     auto line = ParseCommandLine({"--port", "0", "--bind", "0.0.0.0", "--db", "run/x.db", "--data",
-                                  "run/data", "--base", "/api/", "--threads", "4", "--quiet"},
+                                  "run/data", "--base", "/api/", "--threads", "4", "--quiet",
+                                  "--max-connections", "300", "--connections-per-address", "8"},
                                  error);
     ASSERT_TRUE(line) << error;
     EXPECT_EQ(line->port, 0);
@@ -39,10 +40,17 @@ TEST(CommandLine, ReadsEveryOptionAndExplainsMistakes) {
     EXPECT_EQ(line->basePath, "/api/");
     EXPECT_EQ(line->threads, 4);
     EXPECT_TRUE(line->quiet);
+    EXPECT_EQ(line->maxConnections, 300);
+    EXPECT_EQ(line->connectionsPerAddress, 8);
     EXPECT_EQ(ParseCommandLine({}, error)->port, 8910);
     EXPECT_TRUE(ParseCommandLine({"--help"}, error)->help);
-    for (std::vector<std::string> bad : std::vector<std::vector<std::string>>{
-             {"--port"}, {"--port", "65536"}, {"--port", "x"}, {"--db", ""}, {"--frobnicate"}}) {
+    for (std::vector<std::string> bad :
+         std::vector<std::vector<std::string>>{{"--port"},
+                                               {"--port", "65536"},
+                                               {"--port", "x"},
+                                               {"--db", ""},
+                                               {"--frobnicate"},
+                                               {"--connections-per-address", "0"}}) {
         error.clear();
         EXPECT_FALSE(ParseCommandLine(bad, error));
         EXPECT_FALSE(error.empty());

@@ -1,0 +1,203 @@
+#include "RawConnection.h"
+#include "ServiceFixture.h"
+
+#include <sys/resource.h>
+
+using namespace PlenvoServiceTest;
+using namespace std::chrono_literals;
+
+namespace {
+const std::string kTemplateRequest =
+    "GET /plenvo/viewtemp?name=main HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n";
+
+int Status(const std::string& reply) {
+    return reply.size() > 12 ? std::atoi(reply.c_str() + 9) : 0;
+}
+
+json Body(const std::string& reply) {
+    size_t at = reply.find("\r\n\r\n");
+    return at == std::string::npos ? json() : json::parse(reply.substr(at + 4), nullptr, false);
+}
+
+// Room for the test's own sockets on both ends.
+void RaiseFileLimit() {
+    rlimit files{};
+    if (getrlimit(RLIMIT_NOFILE, &files) == 0 && files.rlim_cur < files.rlim_max) {
+        files.rlim_cur = std::min<rlim_t>(files.rlim_max, 4096);
+        setrlimit(RLIMIT_NOFILE, &files);
+    }
+}
+} // namespace
+
+class HostileClientTest : public ServiceTest {
+protected:
+    void SetUp() override {
+        RaiseFileLimit();
+        ServiceTest::SetUp();
+    }
+    // An ordinary request on a connection of its own, as a teacher's client makes it.
+    std::string Ordinary(std::chrono::milliseconds timeout) {
+        RawConnection teacher(port_);
+        EXPECT_TRUE(teacher.Send(kTemplateRequest));
+        return teacher.ReadReply(timeout);
+    }
+};
+
+// Three hundred connections trickle their headers from ten addresses, fewer than the serving
+// threads could ever hold: the ordinary request is answered at once, and the trickling
+// connections are still served when they finally finish.
+TEST_F(HostileClientTest, SlowConnectionsLeaveTheServiceToOthers) {
+    options_.threads = 4;
+    options_.connections.headDeadline = 60s;
+    Restart();
+    std::vector<RawConnection> slow;
+    for (int i = 0; i < 300; ++i) {
+        slow.emplace_back(port_, "127.0.1." + std::to_string(1 + i % 10));
+        ASSERT_TRUE(slow.back().Connected()) << i;
+        ASSERT_TRUE(slow.back().Send("GET /plenvo/viewtemp?name=suggestion HTTP/1.1\r\n"));
+    }
+    for (int round = 0; round < 3; ++round)
+        for (auto& connection : slow)
+            ASSERT_TRUE(connection.Send("X-Trickle-" + std::to_string(round) + ": 1\r\n"));
+
+    std::string reply = Ordinary(1000ms);
+    EXPECT_EQ(Status(reply), 200) << "an ordinary request waited behind slow connections";
+    EXPECT_NE(reply.find("ETag: "), std::string::npos);
+
+    for (auto& connection : slow)
+        ASSERT_TRUE(connection.Send("Host: 127.0.0.1\r\n\r\n"));
+    int answered = 0;
+    for (auto& connection : slow)
+        answered += Status(connection.ReadReply(10s)) == 200;
+    EXPECT_EQ(answered, 300);
+}
+
+// Each trickled header line would renew a per-read timeout; the deadline counts from the
+// request's first byte, so the connection is cut off all the same and told why.
+TEST_F(HostileClientTest, TrickledHeadersAreCutOffAtTheDeadline) {
+    options_.connections.headDeadline = 300ms;
+    Restart();
+    RawConnection slow(port_);
+    ASSERT_TRUE(slow.Send("GET /plenvo/viewtemp?name=main HTTP/1.1\r\n"));
+    bool closed = false;
+    for (int line = 0; line < 200 && !closed; ++line) {
+        slow.Send("X-Trickle: " + std::to_string(line) + "\r\n");
+        closed = slow.ClosedByService(50ms);
+    }
+    ASSERT_TRUE(closed) << "still open after 200 trickled lines";
+    EXPECT_EQ(Status(slow.Received()), 408);
+    EXPECT_EQ(Body(slow.Received()).value("error", ""), "请求超时，请检查网络后重试");
+    EXPECT_EQ(Status(Ordinary(10s)), 200);
+}
+
+// A save whose body arrives slower than the request deadline is cut off and never stored.
+TEST_F(HostileClientTest, ABodySlowerThanTheDeadlineIsCutOff) {
+    options_.connections.requestDeadline = 500ms;
+    Restart();
+    Teacher teacher = SignIn("80001");
+    int64_t id = CreatePlan(teacher);
+    std::string body = Form({{"template.keypoints.value", std::string(2000, 'a')}});
+    RawConnection slow(port_);
+    ASSERT_TRUE(slow.Send("POST /plenvo/event/save?id=" + std::to_string(id) +
+                          "&t=1.0.0 HTTP/1.1\r\nHost: 127.0.0.1\r\nCookie: " + teacher.cookie +
+                          "\r\nContent-Type: application/x-www-form-urlencoded\r\n"
+                          "Content-Length: " +
+                          std::to_string(body.size()) + "\r\n\r\n"));
+    bool closed = false;
+    size_t sent = 0;
+    for (; sent < body.size() && !closed; sent += 10) {
+        slow.Send(body.substr(sent, 10));
+        closed = slow.ClosedByService(25ms);
+    }
+    ASSERT_TRUE(closed) << "the whole body was taken at a trickle";
+    EXPECT_LT(sent, body.size());
+    EXPECT_EQ(Status(slow.Received()), 408);
+    EXPECT_EQ(store_->VersionCount(id), 0u);
+    // The same save at an ordinary pace is taken.
+    EXPECT_EQ(Save(teacher, id, "1.0.0", {{"template.keypoints.value", "a"}}).value("ok", false),
+              true);
+}
+
+// Clients that send requests and never read the replies hold no serving thread: with two
+// threads and twenty such clients, an ordinary request is still answered.
+TEST_F(HostileClientTest, ClientsThatDoNotReadHoldNoServingThread) {
+    options_.threads = 2;
+    Restart();
+    std::string pipelined;
+    for (int i = 0; i < 50; ++i)
+        pipelined += kTemplateRequest;
+    std::vector<RawConnection> stalled;
+    for (int i = 0; i < 20; ++i) {
+        stalled.emplace_back(port_, "127.0.2." + std::to_string(1 + i));
+        ASSERT_TRUE(stalled.back().Send(pipelined));
+    }
+    EXPECT_EQ(Status(Ordinary(1000ms)), 200);
+    // Reading at last, each gets its replies in order.
+    for (auto& connection : stalled)
+        for (int i = 0; i < 3; ++i)
+            ASSERT_EQ(Status(connection.ReadReply(10s)), 200);
+}
+
+// One address may hold only so many connections that are in the middle of a request; the next
+// one is refused at once with a reason, while other addresses are served as usual.
+TEST_F(HostileClientTest, OneAddressCannotTakeEveryConnection) {
+    options_.connections.maxPerAddress = 8;
+    Restart();
+    std::vector<RawConnection> held;
+    for (int i = 0; i < 8; ++i) {
+        held.emplace_back(port_, "127.0.3.1");
+        ASSERT_TRUE(held.back().Send("GET /plenvo/viewtemp?name=main HTTP/1.1\r\n"));
+    }
+    // The service has seen all eight once a request behind them is answered.
+    EXPECT_EQ(Status(Ordinary(10s)), 200);
+    RawConnection ninth(port_, "127.0.3.1");
+    ninth.Send(kTemplateRequest);
+    ASSERT_TRUE(ninth.ClosedByService(10s));
+    EXPECT_EQ(Status(ninth.Received()), 503);
+    EXPECT_EQ(Body(ninth.Received()).value("error", ""), "来自同一地址的连接过多，请稍后再试");
+    EXPECT_EQ(Status(Ordinary(10s)), 200);
+}
+
+// At the connection limit, the connection idle the longest makes room for a new one.
+TEST_F(HostileClientTest, IdleConnectionsMakeRoomWhenTheServiceIsFull) {
+    options_.connections.maxConnections = 6;
+    options_.connections.busyIdleTimeout = 60s;
+    Restart();
+    std::vector<RawConnection> idle;
+    for (int i = 0; i < 6; ++i) {
+        idle.emplace_back(port_, "127.0.4." + std::to_string(1 + i));
+        ASSERT_TRUE(idle.back().Send(kTemplateRequest));
+        ASSERT_EQ(Status(idle.back().ReadReply(10s)), 200);
+    }
+    RawConnection late(port_, "127.0.4.100");
+    ASSERT_TRUE(late.Send(kTemplateRequest));
+    EXPECT_EQ(Status(late.ReadReply(10s)), 200);
+    EXPECT_TRUE(idle.front().ClosedByService(10s));
+    EXPECT_FALSE(idle.back().ClosedByService(0ms));
+}
+
+// The wire is unchanged by taking requests whole: pipelined requests are answered in order
+// on one connection, and a client that waits for "100 Continue" gets exactly one.
+TEST_F(HostileClientTest, PipeliningAndContinueKeepTheirMeaning) {
+    RawConnection client(port_);
+    ASSERT_TRUE(client.Send(kTemplateRequest + "GET /plenvo/nothing HTTP/1.1\r\nHost: x\r\n\r\n" +
+                            kTemplateRequest));
+    EXPECT_EQ(Status(client.ReadReply(10s)), 200);
+    std::string missing = client.ReadReply(10s);
+    EXPECT_EQ(Status(missing), 404);
+    EXPECT_EQ(Body(missing).value("error", ""), "没有这个请求");
+    EXPECT_EQ(Status(client.ReadReply(10s)), 200);
+
+    std::string body = Form({{"id", "80002"}, {"name", "李老师"}, {"password", "pw"}});
+    ASSERT_TRUE(client.Send("POST /plenvo/login HTTP/1.1\r\nHost: x\r\nExpect: 100-continue\r\n"
+                            "Content-Type: application/x-www-form-urlencoded\r\n"
+                            "Content-Length: " +
+                            std::to_string(body.size()) + "\r\n\r\n"));
+    std::string interim = client.ReadReply(10s);
+    EXPECT_EQ(interim, "HTTP/1.1 100 Continue\r\n\r\n");
+    ASSERT_TRUE(client.Send(body));
+    std::string reply = client.ReadReply(10s);
+    EXPECT_EQ(Status(reply), 200);
+    EXPECT_EQ(Body(reply).value("ok", false), true);
+    EXPECT_FALSE(client.ClosedByService(0ms));
+}
