@@ -1,5 +1,6 @@
 #include "app/CommandLine.h"
 #include "app/MainThread.h"
+#include "plan/PlanElements.h"
 #include "view/controls/Controls.h"
 
 #include <cstdio>
@@ -14,6 +15,7 @@ int main(int argc, char** argv) {
         std::printf("crash report pending for %s\n", dump.c_str());
     }
     RegisterControls();
+    RegisterPlanElements();
     try {
         CMainThread app(CMainThread::Options{commandLine.serviceUrl, false});
         if (!app.CreateMessageWindow()) {
