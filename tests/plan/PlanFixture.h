@@ -67,8 +67,9 @@ protected:
         ASSERT_TRUE(view->Create());
         (void)heightPx;
         SimpleCurl::response reply = JsonReply(
-            R"({"layout":"horizontal","elements":[{"name":"container1","width":"100%",
-                "height":"100%"}]})");
+            R"({"layout":"horizontal","elements":[{"name":"historylist","type":"list",
+                "width":50,"height":"100%"},{"name":"container1","width":"100%",
+                "height":"100%","bkgnd":"#FFFFFF"}]})");
         view->OnTemplateReply(reply);
         Settle();
         data["layer"] = 1;

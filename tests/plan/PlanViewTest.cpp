@@ -2,6 +2,8 @@
 #include "plan/PlanFixture.h"
 
 #include "platform/Clipboard.h"
+#include "view/controls/ViewList.h"
+#include "view/controls/ViewListItem.h"
 
 namespace {
 
@@ -24,6 +26,26 @@ TEST_F(PlanView, TypingMarksTheCellChangedAndTheNewTimeOnThePlan) {
     auto probe = std::dynamic_pointer_cast<CViewPlenvo>(CreateViewElement(SamplePlan()));
     probe->FindCell("row.c")->SetValue(plan->FindCell("row.a")->GetValue());
     EXPECT_EQ(probe->FindCell("row.c")->GetText(), "荷塘");
+}
+
+TEST_F(PlanView, AnEditShowsTheNewTimeInTheHistoryListOnce) {
+    Open();
+    auto list = std::dynamic_pointer_cast<CViewList>(view->FindByName("historylist"));
+    ASSERT_TRUE(list);
+    list->AddItem("荷塘月色", "old", 42);
+    list->AddItem("背影", "other", 43);
+    Settle();
+    ClickIn("row.a");
+    Type(u"a");
+    const std::string shown = list->GetItem(42)->GetSubtitle();
+    EXPECT_NE(shown, "old");
+    EXPECT_EQ(shown.size(), std::string("2025年06月15日 23:06").size()) << shown;
+    EXPECT_NE(shown.find("年"), std::string::npos);
+    EXPECT_EQ(list->GetItem(43)->GetSubtitle(), "other");
+    // A later edit within the same minute leaves the text as it is.
+    now += 5;
+    Type(u"b");
+    EXPECT_EQ(list->GetItem(42)->GetSubtitle(), shown);
 }
 
 TEST_F(PlanView, TextGrowsItsLineAndMovesTheLinesBelow) {
