@@ -5,6 +5,8 @@
 // sequence when the main page window goes away.
 #include "app/Configuration.h"
 #include "app/UserInfo.h"
+#include "net/LoginRequest.h"
+#include "pages/IApplication.h"
 #include "platform/Event.h"
 #include "platform/Types.h"
 
@@ -27,7 +29,7 @@ public:
     using std::runtime_error::runtime_error;
 };
 
-class CMainThread {
+class CMainThread : public IApplication {
 public:
     struct Options {
         // Overrides the configured service URL when not empty.
@@ -40,7 +42,7 @@ public:
     static constexpr long kUploadStopWaitMs = 15000;
 
     explicit CMainThread(Options options);
-    ~CMainThread();
+    ~CMainThread() override;
     CMainThread(const CMainThread&) = delete;
     CMainThread& operator=(const CMainThread&) = delete;
 
@@ -56,7 +58,24 @@ public:
     void Close();
 
     // Closes an open suggestion window first; the panel starts once the template is applied.
-    void OpenSuggestionWindow(int planId);
+    void OpenSuggestionWindow(int planId) override;
+    // The one place the upload of saved versions starts, after a successful login. Only the
+    // first call starts it: the login page can stay after a silent first-load failure, and a
+    // second sign-in must not start a second thread.
+    void StartUploadThread() override;
+    bool UploadThreadStarted() const { return uploadThreadStarted_; }
+
+    // --- IApplication ---
+    std::shared_ptr<SimpleCurl::CSession> GetSession() const override { return session_; }
+    std::string GetServiceBase() const override { return serviceBase_; }
+    bool IsSignedIn() const override { return user_ != nullptr; }
+    void SignIn(const LoginValues& sent) override;
+    CLoginRequest& GetLoginRequest() override { return loginRequest_; }
+    LoginValues ReadRememberedLogin() const override;
+    void RememberLogin(const LoginValues& sent) override;
+    PlanChoices ReadPlanDefaults() const override;
+    void RememberPlanDefaults(const PlanChoices& choices) override;
+    std::vector<std::shared_ptr<CView>> GetViews() const override { return views_; }
     // Registered on every page window: the main window's end ends the program.
     void OnViewClosed(CView* view, std::uint64_t stamp);
 
@@ -89,6 +108,8 @@ private:
     std::shared_ptr<SimpleCurl::CSession> session_;
     std::string dataFolder_;
     platform::Event exitEvent_{true, false};
+    bool uploadThreadStarted_ = false;
+    CLoginRequest loginRequest_;
     std::string configPath_;
     std::string serviceBase_;
     Options options_;

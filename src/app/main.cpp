@@ -1,5 +1,6 @@
 #include "app/CommandLine.h"
 #include "app/MainThread.h"
+#include "pages/Pages.h"
 #include "plan/PlanElements.h"
 #include "view/controls/Controls.h"
 
@@ -16,6 +17,7 @@ int main(int argc, char** argv) {
     }
     RegisterControls();
     RegisterPlanElements();
+    RegisterPages();
     try {
         CMainThread app(CMainThread::Options{commandLine.serviceUrl, false});
         if (!app.CreateMessageWindow()) {

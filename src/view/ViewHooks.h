@@ -15,6 +15,11 @@ struct ViewHooks {
     std::function<void(CView& view)> save;
     // The window is about to close: write a saved version of the open plan when it changed.
     std::function<void(CView& view)> closing;
+    // A plan is about to be replaced in the window (another plan opened): write a saved version of
+    // the open plan when it changed.
+    std::function<void(CView& view)> replacingPlan;
+    // The print button: print the open plan.
+    std::function<void(CView& view)> print;
     // Private message 0x0901: refresh the history list.
     std::function<void(CView& view)> refreshHistory;
     // Private message 0x0902: edit the basic information of a plan.
