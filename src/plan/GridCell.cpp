@@ -306,9 +306,6 @@ void CGridCell::Paint(gfx::Graphics& graphics, const gfx::RectF& clip, const Lin
 }
 
 void CGridCell::Teardown() {
-    if (focused_ && page_) {
-        page_->SetFocusId(nullptr, {});
-    }
     for (const auto& line : lines_) {
         line->Teardown();
     }

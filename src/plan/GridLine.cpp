@@ -119,10 +119,14 @@ double CGridLine::Layout(gfx::PointF point, gfx::RectF& changed) {
 }
 
 void CGridLine::Paint(gfx::Graphics& graphics, const gfx::RectF& clip, const LineIcons& icons) {
+    // The cells' borders are centred on their edges: the clip leaves room for the outer half of
+    // the pen, or the left and top borders fade to nothing.
     const gfx::RectF rect = Rect();
+    const gfx::RectF room{rect.x - kBorderRoom, rect.y - kBorderRoom, rect.width + 2 * kBorderRoom,
+                          rect.height + 2 * kBorderRoom};
     const int state = graphics.Save();
-    graphics.SetClip(rect, gfx::CombineMode::Intersect);
-    const gfx::RectF lineClip = gfx::RectF::Intersect(clip, rect);
+    graphics.SetClip(room, gfx::CombineMode::Intersect);
+    const gfx::RectF lineClip = gfx::RectF::Intersect(clip, room);
     for (const auto& cell : cells_) {
         if (cell->Rect().Intersects(lineClip)) {
             cell->Paint(graphics, lineClip, icons);

@@ -33,6 +33,7 @@ using CellPredicate = std::function<bool(CGridCell&)>;
 class CGridLine : public std::enable_shared_from_this<CGridLine> {
 public:
     static constexpr double kIconSize = 6.0;
+    static constexpr double kBorderRoom = 0.3;
 
     // Builds the line and its cells (recursively) from a template line object.
     CGridLine(const nlohmann::json& description, IPage* page);

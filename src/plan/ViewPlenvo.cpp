@@ -106,7 +106,17 @@ CViewPlenvo::~CViewPlenvo() {
     if (keepAliveTimer_) {
         SimpleCurl::KillThreadTimer(keepAliveTimer_);
     }
-    ClearChildren();
+    // The window may be going too: the focus is not handed back through it here.
+    for (const auto& line : lines_) {
+        line->Teardown();
+    }
+}
+
+void CViewPlenvo::DropLine(const std::shared_ptr<CGridLine>& line) {
+    if (line->IsFocused()) {
+        CViewElement::SetFocusId(nullptr);
+    }
+    line->Teardown();
 }
 
 bool CViewPlenvo::ReadProperties() {
@@ -217,7 +227,7 @@ void CViewPlenvo::ClearChildren() {
     const auto lines = std::move(lines_);
     lines_.clear();
     for (const auto& line : lines) {
-        line->Teardown();
+        DropLine(line);
     }
     CViewElement::ClearChildren();
 }
@@ -527,7 +537,7 @@ void CViewPlenvo::RemoveLine(CGridLine* line) {
     }
     const auto removed = *it;
     lines_.erase(it);
-    removed->Teardown();
+    DropLine(removed);
     Relayout(true);
     InvalidateSelf();
     const std::string base = EndpointBase();
@@ -561,7 +571,7 @@ void CViewPlenvo::SendAddLine(const std::shared_ptr<CGridLine>& line,
             const auto it = std::find(self->lines_.begin(), self->lines_.end(), line);
             if (it != self->lines_.end()) {
                 self->lines_.erase(it);
-                line->Teardown();
+                self->DropLine(line);
                 self->Relayout(true);
                 self->InvalidateSelf();
             }

@@ -104,6 +104,8 @@ public:
 
 private:
     void BuildGrid();
+    // Takes the focus back from a line that goes, then releases its cells.
+    void DropLine(const std::shared_ptr<CGridLine>& line);
     void CreateParts();
     std::shared_ptr<CViewElement> MakePart(Json description);
     void SetScrollOffset(double offset);

@@ -5,7 +5,6 @@
 #include "platform/OffscreenWindow.h"
 
 #include <cstdlib>
-#include <filesystem>
 #include <fstream>
 
 namespace {
@@ -15,8 +14,7 @@ using namespace plantest;
 using PlanPicture = PlanFixture;
 
 nlohmann::json ServicePlan() {
-    std::ifstream in(std::filesystem::path(__FILE__).parent_path().parent_path().parent_path() /
-                     "service" / "templates" / "plan.json");
+    std::ifstream in(PLENVO_SOURCE_DIR "/service/templates/plan.json");
     nlohmann::json plan = nlohmann::json::parse(in);
     plan["type"] = "plenvo";
     plan["id"] = 3;
@@ -34,9 +32,7 @@ TEST_F(PlanPicture, TheServicePlanTemplateIsDrawnWithItsLabelsAndLineIcons) {
     if (const char* folder = std::getenv("PLENVO_SCREENSHOTS")) {
         frame.SavePng(std::string(folder) + "/plan-offscreen.png");
     }
-    const auto pixel = [&](double xMm, double yMm) {
-        return frame.Pixel(Px(xMm), Px(yMm));
-    };
+    const auto pixel = [&](double xMm, double yMm) { return frame.Pixel(Px(xMm), Px(yMm)); };
     // A read-only label cell is filled, an editable one is not.
     const gfx::RectF label = plan->FindCell("template.aims.label")->Rect();
     EXPECT_EQ(pixel(label.x + 1, label.y + 1), CGridCell::kReadOnlyFill);
