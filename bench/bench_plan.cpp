@@ -81,7 +81,8 @@ std::string PlanData() {
         cells += 4;
         added.push_back(line);
     }
-    lines.insert(at + 1, added.begin(), added.end());
+    const nlohmann::json block(added);
+    lines.insert(at + 1, block.begin(), block.end());
     plan["gridlines"] = lines;
     plan["id"] = 7;
     plan["lessiontitle"] = "荷塘月色";
