@@ -4,6 +4,7 @@
 #include "net/ServiceUrl.h"
 #include "platform/Paths.h"
 #include "pages/Pages.h"
+#include "plan/PlanElements.h"
 #include "view/controls/Controls.h"
 
 #include <cstdio>
@@ -20,6 +21,7 @@ int main(int argc, char** argv) {
         }
     }
     RegisterControls();
+    RegisterPlanElements();
     RegisterPages();
     try {
         CMainThread app(CMainThread::Options{commandLine.serviceUrl, false, true});

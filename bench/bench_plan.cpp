@@ -1,0 +1,304 @@
+// links: plenvo_plan plenvo_controls plenvo_view
+// sources: tests/support/Pump.cpp
+// The open plan with 300 cells (the service's header lines and 70 teaching-process lines of four
+// cells), in an offscreen main window of 1020 x 1026 pixels at 96 dpi: opening it (parse the plan
+// data, build the grid, first layout, first paint), one keystroke in a cell until the invalidated
+// area is painted, one wheel step until the window is painted, and the resident memory.
+#include "plan/PlanElements.h"
+#include "plan/ViewPlenvo.h"
+
+#include "gfx/Units.h"
+#include "net/Response.h"
+#include "platform/Messages.h"
+#include "platform/Messaging.h"
+#include "platform/OffscreenWindow.h"
+#include "support/Pump.h"
+#include "view/View.h"
+#include "view/ViewFactory.h"
+#include "view/controls/Controls.h"
+
+#include <benchmark/benchmark.h>
+#include <cairo.h>
+
+#include <algorithm>
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+using namespace Plenvo;
+using Clock = std::chrono::steady_clock;
+
+double Ms(Clock::duration d) {
+    return std::chrono::duration<double, std::milli>(d).count();
+}
+
+// The service's plan template with its teaching-process lines repeated up to 300 cells.
+std::string PlanData() {
+    const auto path = std::filesystem::path(__FILE__).parent_path().parent_path() / "service" /
+                      "templates" / "plan.json";
+    std::ifstream in(path);
+    nlohmann::json plan = nlohmann::json::parse(in);
+    nlohmann::json lines = nlohmann::json::array();
+    nlohmann::json teaching;
+    std::size_t cells = 0;
+    const auto count = [](const nlohmann::json& line) {
+        std::size_t n = 0;
+        for (const auto& cell : line["cells"]) {
+            n += cell.contains("lines") ? 1 + cell["lines"].size() : 1;
+        }
+        return n;
+    };
+    for (const auto& line : plan["gridlines"]) {
+        if (line["name"].get<std::string>().find("teachproc.") != std::string::npos &&
+            line.value("extendable", false)) {
+            teaching = line;
+            continue;
+        }
+        cells += count(line);
+        lines.push_back(line);
+    }
+    // The teaching lines go where the template has them, after its table head.
+    auto at = std::find_if(lines.begin(), lines.end(), [](const nlohmann::json& l) {
+        return l["name"] == "template.teachproc.head";
+    });
+    std::vector<nlohmann::json> added;
+    for (int n = 1; cells + 4 <= 300; ++n) {
+        nlohmann::json line = teaching;
+        line["name"] = "template.teachproc." + std::to_string(n) + ".container";
+        for (auto& cell : line["cells"]) {
+            std::string name = cell["name"];
+            cell["name"] = name + "." + std::to_string(n);
+            cell["value"] = "学生在教师的引导下朗读课文，找出描写月色的句子，体会作者的情感。第" +
+                            std::to_string(n) + "环节。";
+        }
+        cells += 4;
+        added.push_back(line);
+    }
+    const nlohmann::json block(added);
+    lines.insert(at + 1, block.begin(), block.end());
+    plan["gridlines"] = lines;
+    plan["id"] = 7;
+    plan["lessiontitle"] = "荷塘月色";
+    plan["grade"] = "10";
+    plan["subject"] = "1";
+    plan["modified"] = 1750000000000LL;
+    plan["layer"] = 1;
+    plan["type"] = "plenvo";
+    return plan.dump();
+}
+
+std::int64_t StatusKb(const char* key) {
+    std::ifstream in("/proc/self/status");
+    std::string line;
+    while (std::getline(in, line)) {
+        if (line.rfind(key, 0) == 0) {
+            return std::stoll(line.substr(std::string(key).size()));
+        }
+    }
+    return 0;
+}
+
+class PlanWindow {
+public:
+    PlanWindow() {
+        RegisterControls();
+        RegisterPlanElements();
+        gfx::SetScreenDpi(96);
+        view_ = std::make_shared<CView>("main", ViewServices{nullptr, "", true});
+        if (!view_->Create()) {
+            throw std::runtime_error("the offscreen window could not be created");
+        }
+        SimpleCurl::response reply;
+        reply.finished = true;
+        reply.status = 200;
+        reply.contentType = "application/json";
+        reply.body = R"({"layout":"horizontal","elements":[{"name":"container1","width":"100%",
+                         "height":"100%","bkgnd":"#FFFFFF"}]})";
+        view_->OnTemplateReply(reply);
+        Settle();
+        const platform::SizeI size = Window().ClientSize();
+        surface_ = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, size.width, size.height);
+    }
+    ~PlanWindow() {
+        cairo_surface_destroy(surface_);
+        view_->Destroy();
+    }
+    platform::OffscreenWindow& Window() {
+        return *static_cast<platform::OffscreenWindow*>(view_->Window());
+    }
+    void Settle() {
+        testsupport::PumpUntil([&] { return !view_->LayoutPending(); }, 5000);
+    }
+    void PaintFrame(const platform::RectI& update) {
+        cairo_t* cr = cairo_create(surface_);
+        cairo_rectangle(cr, update.x, update.y, update.width, update.height);
+        cairo_clip(cr);
+        view_->PaintWindow(cr, update);
+        cairo_destroy(cr);
+        cairo_surface_flush(surface_);
+    }
+    // Parse, build, lay out (the window's deferred layout, run at once) and paint.
+    void Open(const std::string& text) {
+        const auto container = view_->FindByName("container1");
+        container->ClearChildren();
+        const auto start = Clock::now();
+        nlohmann::json data = nlohmann::json::parse(text);
+        const auto parsed = Clock::now();
+        plan_ = std::dynamic_pointer_cast<CViewPlenvo>(CreateViewElement(std::move(data)));
+        if (!plan_) {
+            throw std::runtime_error("the plan was not built");
+        }
+        const auto built = Clock::now();
+        container->AddChild(plan_);
+        gfx::RectF area;
+        gfx::SizeF size;
+        view_->Layout(area, {0, 0}, size, true);
+        const auto laidOut = Clock::now();
+        const platform::SizeI client = Window().ClientSize();
+        PaintFrame({0, 0, client.width, client.height});
+        const auto painted = Clock::now();
+        parseMs = Ms(parsed - start);
+        buildMs = Ms(built - parsed);
+        layoutMs = Ms(laidOut - built);
+        paintMs = Ms(painted - laidOut);
+        Settle();
+        Window().Paint();
+    }
+    CViewPlenvo& Plan() { return *plan_; }
+    platform::HWND Handle() { return view_->GetHandle(); }
+
+    double parseMs = 0, buildMs = 0, layoutMs = 0, paintMs = 0;
+
+private:
+    std::shared_ptr<CView> view_;
+    std::shared_ptr<CViewPlenvo> plan_;
+    cairo_surface_t* surface_ = nullptr;
+};
+
+PlanWindow& Window() {
+    static PlanWindow window;
+    return window;
+}
+
+const std::string& Data() {
+    static const std::string data = PlanData();
+    return data;
+}
+
+void BM_OpenPlan(benchmark::State& state) {
+    PlanWindow& window = Window();
+    std::vector<double> parse, build, layout, paint;
+    for (auto _ : state) {
+        window.Open(Data());
+        parse.push_back(window.parseMs);
+        build.push_back(window.buildMs);
+        layout.push_back(window.layoutMs);
+        paint.push_back(window.paintMs);
+        state.SetIterationTime(
+            (window.parseMs + window.buildMs + window.layoutMs + window.paintMs) / 1000.0);
+    }
+    const auto median = [](std::vector<double> v) {
+        std::sort(v.begin(), v.end());
+        return v.empty() ? 0.0 : v[v.size() / 2];
+    };
+    state.counters["cells"] = static_cast<double>(
+        window.Plan().CollectCells([](CGridCell& c) { return !c.IsContainer(); }).size());
+    state.counters["parse_ms"] = median(parse);
+    state.counters["build_ms"] = median(build);
+    state.counters["layout_ms"] = median(layout);
+    state.counters["paint_ms"] = median(paint);
+}
+BENCHMARK(BM_OpenPlan)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(15);
+
+// One character typed into a teaching cell in the middle of the plan: the message handled
+// (engine edit, relayout of the grid) and the invalidated area painted.
+void BM_KeystrokeInCell(benchmark::State& state) {
+    PlanWindow& window = Window();
+    window.Open(Data());
+    CViewPlenvo& plan = window.Plan();
+    const auto cell = plan.FindCell("template.teachproc.1.teacher.3");
+    if (!cell) {
+        state.SkipWithError("no teaching cell");
+        return;
+    }
+    const gfx::RectF r = cell->TextRect();
+    const int x = static_cast<int>(gfx::MmToPx(r.x + 2, 96));
+    const int y = static_cast<int>(gfx::MmToPx(r.y + 2, 96));
+    platform::SendMessage(window.Handle(), platform::WM_LBUTTONDOWN, platform::MK_LBUTTON,
+                          platform::MakeLParam(x, y));
+    platform::SendMessage(window.Handle(), platform::WM_LBUTTONUP, 0, platform::MakeLParam(x, y));
+    window.Settle();
+    window.Window().Paint();
+    std::vector<double> times;
+    int n = 0;
+    for (auto _ : state) {
+        const auto start = Clock::now();
+        // Alternate a character and Backspace, so the cell keeps its size.
+        if (n++ % 2 == 0) {
+            platform::SendMessage(window.Handle(), platform::WM_CHAR, u'月', 0);
+        } else {
+            platform::SendMessage(window.Handle(), platform::WM_KEYDOWN, platform::VK_BACK, 0);
+        }
+        window.PaintFrame(window.Window().DirtyArea());
+        const auto end = Clock::now();
+        times.push_back(Ms(end - start));
+        state.SetIterationTime(Ms(end - start) / 1000.0);
+        window.Window().Paint(); // forget the invalidation outside the timing
+    }
+    std::sort(times.begin(), times.end());
+    state.counters["p50_ms"] = times[times.size() / 2];
+    state.counters["p99_ms"] = times[times.size() * 99 / 100];
+}
+BENCHMARK(BM_KeystrokeInCell)->UseManualTime()->Unit(benchmark::kMicrosecond)->Iterations(2000);
+
+// One wheel step down the plan (the whole grid moves): handled and the window painted.
+void BM_WheelStep(benchmark::State& state) {
+    PlanWindow& window = Window();
+    window.Open(Data());
+    const gfx::RectF r = window.Plan().GetRect();
+    const int x = static_cast<int>(gfx::MmToPx(r.x + 50, 96));
+    const int y = static_cast<int>(gfx::MmToPx(r.y + 100, 96));
+    const platform::PointI origin = window.Plan().ClientToScreenOrigin();
+    std::vector<double> times;
+    int n = 0;
+    for (auto _ : state) {
+        const int delta = (n++ / 40) % 2 == 0 ? -120 : 120;
+        const auto start = Clock::now();
+        platform::SendMessage(window.Handle(), platform::WM_MOUSEWHEEL,
+                              static_cast<platform::WPARAM>(static_cast<std::uint16_t>(delta))
+                                  << 16,
+                              platform::MakeLParam(x + origin.x, y + origin.y));
+        window.PaintFrame(window.Window().DirtyArea());
+        const auto end = Clock::now();
+        times.push_back(Ms(end - start));
+        state.SetIterationTime(Ms(end - start) / 1000.0);
+        window.Window().Paint();
+    }
+    std::sort(times.begin(), times.end());
+    state.counters["p50_ms"] = times[times.size() / 2];
+    state.counters["p99_ms"] = times[times.size() * 99 / 100];
+}
+BENCHMARK(BM_WheelStep)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(400);
+
+// Resident memory with the plan open, and the program's own (anonymous) part of it.
+void BM_MemoryWithPlanOpen(benchmark::State& state) {
+    PlanWindow& window = Window();
+    window.Open(Data());
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(window.Plan().ContentHeight());
+    }
+    state.counters["rss_mb"] = StatusKb("VmRSS:") / 1024.0;
+    state.counters["anon_mb"] = StatusKb("RssAnon:") / 1024.0;
+}
+BENCHMARK(BM_MemoryWithPlanOpen)->Iterations(1);
+
+} // namespace
+
+BENCHMARK_MAIN();
