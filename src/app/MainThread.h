@@ -11,6 +11,7 @@
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace SimpleCurl {
@@ -19,6 +20,8 @@ class CSession;
 
 namespace Plenvo {
 
+class CTerminationWatch;
+class CVersionFolder;
 class CView;
 
 // Start-up cannot go on (a folder that cannot be made, the HTTP worker not starting).
@@ -34,6 +37,9 @@ public:
         std::string serviceUrl;
         // Page windows kept off screen (tests).
         bool offscreenWindows = false;
+        // SIGTERM closes the main window as the teacher's close does; needs
+        // CTerminationWatch::BlockInProcess() before any thread starts.
+        bool watchTermination = false;
     };
 
     static constexpr long kWorkerStopWaitMs = 5000;
@@ -59,6 +65,11 @@ public:
     void OpenSuggestionWindow(int planId);
     // Registered on every page window: the main window's end ends the program.
     void OnViewClosed(CView* view, std::uint64_t stamp);
+    // After a successful sign-in: starts the upload thread; later calls do nothing.
+    void StartUploadThread();
+    bool UploadThreadStarted() const { return uploadThread_.joinable(); }
+    // Closes the main window as the teacher's close does (the desktop's SIGTERM).
+    void Terminate();
 
     platform::HWND Handle() const { return hwnd_; }
     const std::shared_ptr<CUserInfo>& User() const { return user_; }
@@ -67,9 +78,11 @@ public:
     const std::string& ServiceBase() const { return serviceBase_; }
     const std::vector<std::shared_ptr<CView>>& Views() const { return views_; }
     const std::string& DataFolder() const { return dataFolder_; }
+    // The saved versions of plans in the data folder, shared with the upload thread.
+    const std::shared_ptr<CVersionFolder>& Versions() const { return versions_; }
     const std::string& ConfigPath() const { return configPath_; }
     CConfiguration Config() const { return CConfiguration(configPath_); }
-    platform::Event& ExitEvent() { return exitEvent_; }
+    platform::Event& ExitEvent() { return *exitEvent_; }
     const Options& StartOptions() const { return options_; }
 
     // The folder for saved plan versions: beside the executable, or the user's data folder when
@@ -81,6 +94,8 @@ private:
                                  platform::LPARAM l);
     platform::LRESULT OnCreate();
     void OnDestroy();
+    // Sets the exit event and waits, within its bound, for the upload thread's last pass.
+    void StopUploadThread();
     std::shared_ptr<CView> OpenView(const std::string& pageName);
 
     platform::HWND hwnd_ = 0;
@@ -88,7 +103,12 @@ private:
     std::shared_ptr<CUserInfo> user_;
     std::shared_ptr<SimpleCurl::CSession> session_;
     std::string dataFolder_;
-    platform::Event exitEvent_{true, false};
+    std::shared_ptr<CVersionFolder> versions_;
+    // Shared with the upload thread, which may outlive this object when it overruns its bound.
+    std::shared_ptr<platform::Event> exitEvent_ = std::make_shared<platform::Event>(true, false);
+    std::shared_ptr<platform::Event> uploadEnded_ = std::make_shared<platform::Event>(true, false);
+    std::thread uploadThread_;
+    std::unique_ptr<CTerminationWatch> terminationWatch_;
     std::string configPath_;
     std::string serviceBase_;
     Options options_;

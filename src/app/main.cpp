@@ -1,5 +1,6 @@
 #include "app/CommandLine.h"
 #include "app/MainThread.h"
+#include "app/TerminationWatch.h"
 #include "view/controls/Controls.h"
 
 #include <cstdio>
@@ -8,6 +9,8 @@
 
 int main(int argc, char** argv) {
     using namespace Plenvo;
+    // Before any thread starts, so that every thread inherits it.
+    CTerminationWatch::BlockInProcess();
     const CommandLine commandLine = ParseCommandLine(std::vector<std::string>(argv, argv + argc));
     for (const std::string& dump : commandLine.dumpPaths) {
         // The crash report (upload, then the restart question) runs here for each dump.
@@ -15,7 +18,7 @@ int main(int argc, char** argv) {
     }
     RegisterControls();
     try {
-        CMainThread app(CMainThread::Options{commandLine.serviceUrl, false});
+        CMainThread app(CMainThread::Options{commandLine.serviceUrl, false, true});
         if (!app.CreateMessageWindow()) {
             return 1;
         }
