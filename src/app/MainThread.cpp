@@ -62,6 +62,7 @@ CMainThread::CMainThread(Options options) : options_(std::move(options)) {
     }
     dataFolder_ = ChooseDataFolder(platform::DirectoryOf(exe));
     versions_ = std::make_shared<CVersionFolder>(dataFolder_);
+    CVersionFolder::SetCurrent(versions_);
     // 4. The HTTP worker thread.
     try {
         SimpleCurl::StartWorker();
@@ -83,6 +84,9 @@ CMainThread::~CMainThread() {
         platform::DestroyWindow(hwnd_);
     }
     StopUploadThread();
+    if (CVersionFolder::Current() == versions_) {
+        CVersionFolder::SetCurrent(nullptr);
+    }
     if (current == this) {
         current = nullptr;
     }

@@ -3,6 +3,7 @@
 // the newest saved version of every plan to the service, deletes versions that a newer one
 // replaces, and deletes a version once the service has it (or refuses it for good). Nothing of
 // it is shown to the teacher. Everything but the constructor runs on the upload thread.
+#include "net/Response.h"
 #include "net/ServiceEndpoints.h"
 #include "net/Session.h"
 #include "plan/VersionFolder.h"

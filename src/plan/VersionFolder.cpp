@@ -15,7 +15,27 @@ bool IsDecimal(const std::string& text) {
            std::all_of(text.begin(), text.end(), [](char ch) { return ch >= '0' && ch <= '9'; });
 }
 
+struct CurrentFolder {
+    std::mutex mutex;
+    std::shared_ptr<CVersionFolder> folder;
+};
+
+CurrentFolder& Process() {
+    static CurrentFolder current;
+    return current;
+}
+
 } // namespace
+
+std::shared_ptr<CVersionFolder> CVersionFolder::Current() {
+    std::lock_guard lock(Process().mutex);
+    return Process().folder;
+}
+
+void CVersionFolder::SetCurrent(std::shared_ptr<CVersionFolder> folder) {
+    std::lock_guard lock(Process().mutex);
+    Process().folder = std::move(folder);
+}
 
 CVersionFolder::CVersionFolder(std::string path, StampSource clock)
     : path_(std::move(path)), clock_(std::move(clock)) {}

@@ -10,6 +10,7 @@
 
 #include <functional>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -37,6 +38,11 @@ public:
     };
 
     explicit CVersionFolder(std::string path, StampSource clock = &CVersionStamp::Now);
+
+    // The process's dump folder, set by the application at start-up (the plan element, built by
+    // the element factory, finds it here); empty when none is set.
+    static std::shared_ptr<CVersionFolder> Current();
+    static void SetCurrent(std::shared_ptr<CVersionFolder> folder);
 
     const std::string& Path() const { return path_; }
 

@@ -7,7 +7,6 @@
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
-#include <zlib.h>
 
 #include <atomic>
 #include <condition_variable>
@@ -27,17 +26,6 @@ namespace {
 
 constexpr std::uint64_t kWaitMs = 20000;
 
-std::string Inflate(const std::string& packed) {
-    std::string out(1 << 20, '\0');
-    uLongf length = out.size();
-    if (uncompress(reinterpret_cast<Bytef*>(out.data()), &length,
-                   reinterpret_cast<const Bytef*>(packed.data()), packed.size()) != Z_OK) {
-        return "<not zlib>";
-    }
-    out.resize(length);
-    return out;
-}
-
 void Put(const TempDir& dir, const std::string& name, const std::string& id,
          const std::string& text) {
     WriteBytes(dir.File(name), nlohmann::json{{"id", id},
@@ -55,6 +43,14 @@ std::set<std::string> Names(const TempDir& dir) {
         names.insert(entry.path().filename().string());
     }
     return names;
+}
+
+// For what another thread does without a message to this one.
+bool WaitUntil(const std::function<bool()>& condition) {
+    for (std::uint64_t waited = 0; waited < kWaitMs && !condition(); waited += 5) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return condition();
 }
 
 void ReplyJson(httplib::Response& res, const std::string& body) {
@@ -99,9 +95,10 @@ TEST(Uploader, APassSendsTheNewestCompressedInKeyOrderAndDeletesTheRest) {
     ASSERT_EQ(requests.size(), 1u);
     EXPECT_EQ(requests[0].target, "/plenvo/event/save?id=7&t=1.1.2");
     EXPECT_EQ(requests[0].Header("Content-Encoding"), "deflate");
-    EXPECT_EQ(Inflate(requests[0].body),
-              "a-cell=x&cell b=__RTF__newest&grade=3&id=7&lessiontitle=%E5%88%86%E6%95%B0&"
-              "subject=2");
+    // The server has inflated the body already.
+    EXPECT_EQ(requests[0].body,
+              "a-cell=x&cell b=%5F%5FRTF%5F%5Fnewest&grade=3&id=7&"
+              "lessiontitle=%E5%88%86%E6%95%B0&subject=2");
     EXPECT_EQ(Names(dir), (std::set<std::string>{"7.1.2.3.json.temp", "notes.txt", "abc.json",
                                                  "backup-7.9.9.9.json"}));
 }
@@ -158,7 +155,7 @@ TEST(Uploader, AVersionInFlightIsNotSentAgainAndANewerOneWaitsForIt) {
     Put(dir, "7.1.1.1.json", "7", "first");
     Upload upload(server.Base(), dir);
     upload.uploader->Pass();
-    ASSERT_TRUE(testsupport::PumpUntil([&] { return server.Count("event/save") == 1; }, kWaitMs));
+    ASSERT_TRUE(WaitUntil([&] { return server.Count("event/save") == 1; }));
     // A slow link: the next pass comes while the first upload still runs.
     Put(dir, "7.1.1.2.json", "7", "second");
     upload.uploader->Pass();
@@ -196,20 +193,14 @@ TEST(Uploader, TheThreadPassesEveryFiveSecondsOfItsClockAndOnceMoreAtExit) {
     Upload upload(server.Base(), dir);
     platform::Event exit(true, false);
     std::thread thread([&] { upload.uploader->Run(exit); });
-    const auto waitFor = [](const std::function<bool()>& condition) {
-        for (int i = 0; i < 2000 && !condition(); ++i) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        }
-        return condition();
-    };
-    ASSERT_TRUE(waitFor([&] { return upload.uploader->Polls() >= 3; }));
+    ASSERT_TRUE(WaitUntil([&] { return upload.uploader->Polls() >= 3; }));
     EXPECT_EQ(upload.uploader->Passes(), 0u);
     upload.tick += CUploader::kPassIntervalMs;
     const std::uint64_t polls = upload.uploader->Polls();
-    ASSERT_TRUE(waitFor([&] { return upload.uploader->Polls() >= polls + 3; }));
+    ASSERT_TRUE(WaitUntil([&] { return upload.uploader->Polls() >= polls + 3; }));
     EXPECT_EQ(upload.uploader->Passes(), 0u) << "exactly five seconds is not yet more than five";
     upload.tick += 1;
-    ASSERT_TRUE(waitFor([&] { return upload.uploader->Passes() == 1; }));
+    ASSERT_TRUE(WaitUntil([&] { return upload.uploader->Passes() == 1; }));
 
     // Written just before the program ends: the last pass sends it and waits for the reply.
     Put(dir, "7.1.1.1.json", "7", "closing");
