@@ -1,6 +1,7 @@
 #include "app/CommandLine.h"
 #include "app/MainThread.h"
 #include "app/TerminationWatch.h"
+#include "plan/PlanElements.h"
 #include "view/controls/Controls.h"
 
 #include <cstdio>
@@ -17,6 +18,7 @@ int main(int argc, char** argv) {
         std::printf("crash report pending for %s\n", dump.c_str());
     }
     RegisterControls();
+    RegisterPlanElements();
     try {
         CMainThread app(CMainThread::Options{commandLine.serviceUrl, false, true});
         if (!app.CreateMessageWindow()) {

@@ -153,8 +153,8 @@ void CViewEdit::Layout(gfx::RectF& result, gfx::PointF origin, gfx::SizeF& resul
             size_.height = height;
             height_ = SizeValue{height, SizeKind::Number};
             contentRect_ = {position_.x + padding_.left, position_.y + padding_.top,
-                             size_.width - padding_.right - padding_.left,
-                             size_.height - padding_.bottom - padding_.top};
+                            size_.width - padding_.right - padding_.left,
+                            size_.height - padding_.bottom - padding_.top};
             result = gfx::RectF::Union(result, gfx::RectF::Union(before, GetRect()));
         }
         resultSize = size_;
@@ -241,6 +241,15 @@ void CViewEdit::ShowContextMenu(LPARAM lParam) {
     if (TrackPopupMenu(menu) == kCopyCommand && textHost_) {
         // Copies the selection (nothing in password mode); a failing clipboard stays as it was.
         textHost_->Services()->Copy();
+    }
+}
+
+void CViewEdit::SetText(std::string_view utf8) {
+    if (!hostTried_) {
+        CreateTextHost();
+    }
+    if (textHost_) {
+        textHost_->SetText(utf8);
     }
 }
 

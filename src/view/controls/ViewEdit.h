@@ -8,6 +8,7 @@
 
 #include <memory>
 #include <string>
+#include <string_view>
 
 namespace Plenvo {
 
@@ -26,6 +27,9 @@ public:
     CTextHost* GetTextHost() const { return textHost_.get(); }
     // The text, plain (login fields read it).
     std::string GetText() const;
+    // Replaces the text; a field not laid out yet makes its text host first (pages fill fields
+    // right after building them).
+    void SetText(std::string_view utf8);
     bool IsAutoHeight() const { return autoHeight_; }
     bool IsMultiline() const { return multiline_; }
     std::int32_t GetMaxLength() const { return maxLength_; }
