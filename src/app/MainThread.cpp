@@ -227,11 +227,10 @@ void CMainThread::StopUploadThread() {
 void CMainThread::Terminate() {
     for (const auto& view : views_) {
         if (view->PageName() == "main") {
-            // The window's close writes the open plan's version; nobody is there to answer a
-            // question, so the window goes even when it would have asked.
+            // As the teacher's close: the open plan's version is written first, and when it
+            // cannot be, the teacher is asked before the changes are lost.
             const auto keep = view;
             keep->Close();
-            keep->Destroy();
             return;
         }
     }

@@ -2,6 +2,7 @@
 #include "app/MainThread.h"
 #include "app/TerminationWatch.h"
 #include "plan/PlanElements.h"
+#include "plan/PlanSaving.h"
 #include "view/controls/Controls.h"
 
 #include <cstdio>
@@ -19,6 +20,7 @@ int main(int argc, char** argv) {
     }
     RegisterControls();
     RegisterPlanElements();
+    CPlanSaving::Register();
     try {
         CMainThread app(CMainThread::Options{commandLine.serviceUrl, false, true});
         if (!app.CreateMessageWindow()) {

@@ -22,10 +22,10 @@ public:
     // A version was written, or the changes were sent and stored: nothing is pending.
     void Settled() { firstChange_.reset(); }
     bool Pending() const { return firstChange_.has_value(); }
-    // True once the check interval before the limit has begun, so that a check every kCheckMs
-    // writes the version before the limit is over.
+    // A change is seen up to one check after it was made, and the version is written up to
+    // one check after it is due: two check intervals early keeps the whole within the limit.
     bool Due(std::uint64_t now) const {
-        return firstChange_ && now - *firstChange_ + kCheckMs >= kDelayMs;
+        return firstChange_ && now - *firstChange_ + 2 * kCheckMs >= kDelayMs;
     }
 
 private:

@@ -14,7 +14,9 @@ struct ViewHooks {
     // Ctrl+S: save the open plan to the service.
     std::function<void(CView& view)> save;
     // The window is about to close: write a saved version of the open plan when it changed.
-    std::function<void(CView& view)> closing;
+    // False keeps the window open (the teacher chose not to lose changes that could not be
+    // written).
+    std::function<bool(CView& view)> closing;
     // Private message 0x0901: refresh the history list.
     std::function<void(CView& view)> refreshHistory;
     // Private message 0x0902: edit the basic information of a plan.
