@@ -6,14 +6,14 @@
 #include "net/ServiceUrl.h"
 #include "net/Session.h"
 #include "net/Worker.h"
+#include "plan/Uploader.h"
+#include "plan/VersionFolder.h"
 #include "platform/Dialogs.h"
 #include "platform/Display.h"
 #include "platform/Messages.h"
 #include "platform/Messaging.h"
 #include "platform/Paths.h"
 #include "platform/Tick.h"
-#include "plan/Uploader.h"
-#include "plan/VersionFolder.h"
 #include "view/View.h"
 
 #include <algorithm>

@@ -185,35 +185,36 @@ void CPlanSaving::SaveToService(CViewPlenvo& plan) {
         CServiceEndpoints(view->Services().serviceBase).SavePlan(planId, stamp.a, stamp.b, stamp.c);
     window->ShowProgress();
     const std::weak_ptr<CViewElement> weak = plan.weak_from_this();
-    auto request =
-        std::make_shared<SimpleCurl::CSimpleCurlAsync>(__FILE__, __LINE__, view->Services().session);
-    request->Post(url, pairs, true, [weak, sent = std::move(sent), folder, planId, stamp](
-                                        SimpleCurl::response& reply) {
-        auto self = std::dynamic_pointer_cast<CViewPlenvo>(weak.lock());
-        IHostWindow* host = self ? self->GetHostWindow() : nullptr;
-        if (!host) {
-            return;
-        }
-        host->HideProgress();
-        if (reply.result == 0 && reply.status == 200 && !IsJsonReply(reply)) {
-            return;
-        }
-        const PlanSaveResult result = EvaluatePlanSaveReply(reply);
-        host->ShowToast(result.message, kToastMs);
-        if (!result.ok) {
-            return;
-        }
-        // Text typed while the request was away is not on the service: it stays changed.
-        for (const auto& [weakCell, value] : sent) {
-            if (auto cell = weakCell.lock(); cell && cell->GetValue() == value) {
-                cell->TakeChanged();
+    auto request = std::make_shared<SimpleCurl::CSimpleCurlAsync>(__FILE__, __LINE__,
+                                                                  view->Services().session);
+    request->Post(
+        url, pairs, true,
+        [weak, sent = std::move(sent), folder, planId, stamp](SimpleCurl::response& reply) {
+            auto self = std::dynamic_pointer_cast<CViewPlenvo>(weak.lock());
+            IHostWindow* host = self ? self->GetHostWindow() : nullptr;
+            if (!host) {
+                return;
             }
-        }
-        // Older versions would bring older text back when the plan opens again.
-        if (folder) {
-            folder->RemoveOlderThan(planId, stamp);
-        }
-    });
+            host->HideProgress();
+            if (reply.result == 0 && reply.status == 200 && !IsJsonReply(reply)) {
+                return;
+            }
+            const PlanSaveResult result = EvaluatePlanSaveReply(reply);
+            host->ShowToast(result.message, kToastMs);
+            if (!result.ok) {
+                return;
+            }
+            // Text typed while the request was away is not on the service: it stays changed.
+            for (const auto& [weakCell, value] : sent) {
+                if (auto cell = weakCell.lock(); cell && cell->GetValue() == value) {
+                    cell->TakeChanged();
+                }
+            }
+            // Older versions would bring older text back when the plan opens again.
+            if (folder) {
+                folder->RemoveOlderThan(planId, stamp);
+            }
+        });
 }
 
 void CPlanSaving::StartAutosave(CViewPlenvo& plan) {

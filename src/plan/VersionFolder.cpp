@@ -40,8 +40,8 @@ void CVersionFolder::SetCurrent(std::shared_ptr<CVersionFolder> folder) {
 CVersionFolder::CVersionFolder(std::string path, StampSource clock)
     : path_(std::move(path)), clock_(std::move(clock)) {}
 
-std::map<std::string, std::vector<CVersionFolder::Candidate>> CVersionFolder::List(
-    const std::string* planId) const {
+std::map<std::string, std::vector<CVersionFolder::Candidate>>
+CVersionFolder::List(const std::string* planId) const {
     namespace fs = std::filesystem;
     std::map<std::string, std::vector<Candidate>> byPlan;
     std::error_code ec;
@@ -65,8 +65,8 @@ std::map<std::string, std::vector<CVersionFolder::Candidate>> CVersionFolder::Li
     return byPlan;
 }
 
-std::optional<std::pair<std::size_t, nlohmann::json>> CVersionFolder::FirstValid(
-    const std::string& planId, const std::vector<Candidate>& candidates) {
+std::optional<std::pair<std::size_t, nlohmann::json>>
+CVersionFolder::FirstValid(const std::string& planId, const std::vector<Candidate>& candidates) {
     for (std::size_t i = 0; i < candidates.size(); ++i) {
         if (auto fields = ReadSavedVersionFile(candidates[i].path, planId)) {
             return std::pair(i, std::move(*fields));

@@ -68,8 +68,8 @@ private:
     // Version files by plan id, newest first; only the one plan when planId is given.
     std::map<std::string, std::vector<Candidate>> List(const std::string* planId) const;
     // The first readable version of a newest-first list, and its index.
-    static std::optional<std::pair<std::size_t, nlohmann::json>> FirstValid(
-        const std::string& planId, const std::vector<Candidate>& candidates);
+    static std::optional<std::pair<std::size_t, nlohmann::json>>
+    FirstValid(const std::string& planId, const std::vector<Candidate>& candidates);
 
     const std::string path_;
     const StampSource clock_;

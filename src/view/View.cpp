@@ -102,7 +102,7 @@ bool CView::Create() {
     const double dpi = Dpi();
     space_ = {gfx::PxToMm(params.frame.width, dpi), gfx::PxToMm(params.frame.height, dpi)};
     window_ = services_.offscreen ? platform::NativeWindow::CreateOffscreen(std::move(params))
-                                    : platform::NativeWindow::Create(std::move(params));
+                                  : platform::NativeWindow::Create(std::move(params));
     return window_ != nullptr;
 }
 
@@ -260,7 +260,7 @@ void CView::Layout(gfx::RectF& result, gfx::PointF origin, gfx::SizeF& resultSiz
     // The root is always exactly the client area, whatever its description says.
     size_ = client;
     contentRect_ = {padding_.left, padding_.top, client.width - padding_.left - padding_.right,
-                     client.height - padding_.top - padding_.bottom};
+                    client.height - padding_.top - padding_.bottom};
     const gfx::RectF bottomAfter = overlays_.LayoutBottomMessages();
     overlays_.LayoutCover();
     result = gfx::RectF::Union(gfx::RectF::Union(result, bottomBefore), bottomAfter);
@@ -291,8 +291,7 @@ void CView::PaintWindow(cairo_t* cr, const platform::RectI& update) {
         cairo_clip(cr);
         cairo_set_operator(cr, CAIRO_OPERATOR_DIFFERENCE);
         cairo_set_source_rgb(cr, 1, 1, 1);
-        cairo_rectangle(cr, caret_.rect.x, caret_.rect.y, caret_.rect.width,
-                        caret_.rect.height);
+        cairo_rectangle(cr, caret_.rect.x, caret_.rect.y, caret_.rect.width, caret_.rect.height);
         cairo_fill(cr);
         cairo_restore(cr);
     }

@@ -15,8 +15,9 @@ TEST(UploadShutdown, TheLastPassRunsBeforeTheExitNoticeAndTheWorkerStop) {
     server.Post("event/save", [](const auto&, auto& res) {
         res.set_content(R"({"ok":true})", "application/json");
     });
-    server.Get("clientexit",
-               [](const auto&, auto& res) { res.set_content(R"({"ok":true})", "application/json"); });
+    server.Get("clientexit", [](const auto&, auto& res) {
+        res.set_content(R"({"ok":true})", "application/json");
+    });
     server.Start();
     CMainThread app(CMainThread::Options{server.Base(), true});
     ASSERT_TRUE(app.CreateMessageWindow());

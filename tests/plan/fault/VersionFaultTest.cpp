@@ -15,14 +15,14 @@
 
 #include <arpa/inet.h>
 #include <csignal>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <netinet/in.h>
 #include <random>
+#include <sys/socket.h>
 #include <thread>
+#include <unistd.h>
 
 using testsupport::Process;
 using testsupport::TempDir;
@@ -73,8 +73,8 @@ long EditOf(const std::map<std::string, std::string>& cells) {
             return -1;
         }
         long plan = 0, value = 0, number = 0;
-        if (std::sscanf(it->second.c_str(), "__RTF__{\\rtf1\\ansi plan %ld edit %ld cell %ld", &plan,
-                        &value, &number) != 3 ||
+        if (std::sscanf(it->second.c_str(), "__RTF__{\\rtf1\\ansi plan %ld edit %ld cell %ld",
+                        &plan, &value, &number) != 3 ||
             number != cell || it->second.back() != '}' || (edit != -1 && value != edit)) {
             return -1;
         }
@@ -121,9 +121,10 @@ TEST(VersionFault, NoEditIsLostWhenTheClientIsKilledAtRandomMoments) {
     {
         httplib::Client client("127.0.0.1", service.Port());
         client.set_read_timeout(30);
-        auto login = client.Post("/plenvo/login", "id=" + std::string(kTeacher) +
-                                                      "&name=%E6%B5%8B%E8%AF%95%E6%95%99%E5%B8%88"
-                                                      "&password=secret",
+        auto login = client.Post("/plenvo/login",
+                                 "id=" + std::string(kTeacher) +
+                                     "&name=%E6%B5%8B%E8%AF%95%E6%95%99%E5%B8%88"
+                                     "&password=secret",
                                  "application/x-www-form-urlencoded");
         ASSERT_TRUE(login) << httplib::to_string(login.error()) << service.Log();
         ASSERT_EQ(login->status, 200) << login->body;
@@ -139,7 +140,8 @@ TEST(VersionFault, NoEditIsLostWhenTheClientIsKilledAtRandomMoments) {
             const auto reply = nlohmann::json::parse(created->body);
             ASSERT_TRUE(reply.value("ok", false)) << created->body;
             const auto& id = reply["lpdata"]["id"];
-            plans.push_back(id.is_string() ? id.get<std::string>() : std::to_string(id.get<long>()));
+            plans.push_back(id.is_string() ? id.get<std::string>()
+                                           : std::to_string(id.get<long>()));
         }
     }
     const std::string planList = plans[0] + "," + plans[1] + "," + plans[2];
@@ -186,9 +188,9 @@ TEST(VersionFault, NoEditIsLostWhenTheClientIsKilledAtRandomMoments) {
     }
 
     // The client comes back once more and is closed normally: its uploads empty the folder.
-    Process drain({VERSION_WRITER, "drain", dir.File("Dump"), service.Base(), kTeacher, planList,
-                   journal},
-                  dir.Path(), {}, dir.File("drain.log"));
+    Process drain(
+        {VERSION_WRITER, "drain", dir.File("Dump"), service.Base(), kTeacher, planList, journal},
+        dir.Path(), {}, dir.File("drain.log"));
     const auto drained = drain.Wait(40000);
     ASSERT_TRUE(drained) << "the drain did not end";
     EXPECT_EQ(*drained, 0) << drain.Output();

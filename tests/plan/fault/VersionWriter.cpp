@@ -81,7 +81,8 @@ void ServeMessages() {
 
 int main(int argc, char** argv) {
     if (argc != 7) {
-        std::fprintf(stderr, "usage: version_writer edit|drain FOLDER BASE TEACHER PLANS JOURNAL\n");
+        std::fprintf(stderr,
+                     "usage: version_writer edit|drain FOLDER BASE TEACHER PLANS JOURNAL\n");
         return 2;
     }
     const std::string mode = argv[1];
@@ -108,16 +109,18 @@ int main(int argc, char** argv) {
         }
         pending = true;
         auto request = std::make_shared<SimpleCurl::CSimpleCurlAsync>(__FILE__, __LINE__, session);
-        request->Post(endpoints.Login(), CServiceEndpoints::LoginForm(argv[4], "测试教师", "secret"),
-                      [&](SimpleCurl::response& r) {
-                          pending = false;
-                          signedIn = r.status == 200 && r.body.find("\"ok\":true") != std::string::npos;
-                          nextLogin = platform::GetTickCount() + 200;
-                      });
+        request->Post(
+            endpoints.Login(), CServiceEndpoints::LoginForm(argv[4], "测试教师", "secret"),
+            [&](SimpleCurl::response& r) {
+                pending = false;
+                signedIn = r.status == 200 && r.body.find("\"ok\":true") != std::string::npos;
+                nextLogin = platform::GetTickCount() + 200;
+            });
     };
 
     if (mode == "edit") {
-        const int journalFd = ::open(journal.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0600);
+        const int journalFd =
+            ::open(journal.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0600);
         for (long edit = LastEdit(journal) + 1;; ++edit) {
             const std::string& plan = plans[static_cast<std::size_t>(edit) % plans.size()];
             if (folder->Save(plan, PlanVersion(plan, edit)).ok) {

@@ -1,11 +1,11 @@
 // The open plan keeps the teacher's work: versions on close and by the autosave, the newest laid
 // over the plan when it opens, and the direct save, in an offscreen window against a real server.
+#include "plan/PlanSaving.h"
 #include "net/Response.h"
 #include "net/Session.h"
 #include "net/TestServer.h"
 #include "plan/Autosave.h"
 #include "plan/PlanElements.h"
-#include "plan/PlanSaving.h"
 #include "plan/VersionFolder.h"
 #include "plan/ViewPlenvo.h"
 #include "platform/Dialogs.h"
@@ -141,11 +141,20 @@ TEST_F(PlanSaving, ClosingWritesOneVersionOnlyAfterAChange) {
 }
 
 TEST_F(PlanSaving, OpeningLaysTheNewestVersionOfThatPlanOver) {
-    ASSERT_TRUE(folder->Save("42", {{"id", "42"}, {"lessiontitle", "新标题"}, {"grade", "11"},
-                                    {"subject", "2"}, {"row.a", "保存的文字"}, {"row.b", "旧"}})
+    ASSERT_TRUE(folder
+                    ->Save("42", {{"id", "42"},
+                                  {"lessiontitle", "新标题"},
+                                  {"grade", "11"},
+                                  {"subject", "2"},
+                                  {"row.a", "保存的文字"},
+                                  {"row.b", "旧"}})
                     .ok);
-    ASSERT_TRUE(folder->Save("42", {{"id", "42"}, {"lessiontitle", "新标题"}, {"grade", "11"},
-                                    {"subject", "2"}, {"row.a", "保存的文字"}})
+    ASSERT_TRUE(folder
+                    ->Save("42", {{"id", "42"},
+                                  {"lessiontitle", "新标题"},
+                                  {"grade", "11"},
+                                  {"subject", "2"},
+                                  {"row.a", "保存的文字"}})
                     .ok);
     ASSERT_TRUE(folder->Save("420", {{"id", "420"}, {"row.c", "别的教案"}}).ok);
     Open();
@@ -201,7 +210,8 @@ TEST_F(PlanSaving, TheDirectSaveClearsOnlyCellsUnchangedSinceTheyWereSent) {
     const auto requests = server.Requests();
     ASSERT_EQ(requests.size(), 1u);
     EXPECT_TRUE(requests[0].target.starts_with("/plenvo/event/save?id=42&t="));
-    EXPECT_NE(requests[0].body.find("row.a=%5F%5FRTF%5F%5F"), std::string::npos) << requests[0].body;
+    EXPECT_NE(requests[0].body.find("row.a=%5F%5FRTF%5F%5F"), std::string::npos)
+        << requests[0].body;
     EXPECT_EQ(requests[0].body.find("lessiontitle"), std::string::npos);
 
     // A refusal is shown and clears nothing.

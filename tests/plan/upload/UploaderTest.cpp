@@ -1,7 +1,7 @@
 // The upload thread against a real HTTP server on loopback: what it sends, in which order, and
 // which files it deletes.
-#include "net/TestServer.h"
 #include "plan/Uploader.h"
+#include "net/TestServer.h"
 #include "plan/VersionFolder.h"
 #include "support/Pump.h"
 #include "support/TempDir.h"
@@ -61,7 +61,8 @@ void ReplyJson(httplib::Response& res, const std::string& body) {
 struct Upload {
     explicit Upload(const std::string& base, const TempDir& dir)
         : folder(std::make_shared<CVersionFolder>(dir.Path())),
-          uploader(std::make_shared<CUploader>(folder, base, nullptr, [this] { return tick.load(); })) {}
+          uploader(
+              std::make_shared<CUploader>(folder, base, nullptr, [this] { return tick.load(); })) {}
 
     // One pass on this thread, its replies served.
     void PassAndSettle() {
@@ -85,7 +86,8 @@ TEST(Uploader, APassSendsTheNewestCompressedInKeyOrderAndDeletesTheRest) {
     Put(dir, "7.9.1.1.json", "7", "a larger");
     Put(dir, "7.1.1.2.json", "7", "newest");
     Put(dir, "7.1.2.1.json", "7", "b larger");
-    for (const char* other : {"7.1.2.3.json.temp", "notes.txt", "abc.json", "backup-7.9.9.9.json"}) {
+    for (const char* other :
+         {"7.1.2.3.json.temp", "notes.txt", "abc.json", "backup-7.9.9.9.json"}) {
         WriteBytes(dir.File(other), "{}");
     }
     Upload upload(server.Base(), dir);
@@ -96,9 +98,8 @@ TEST(Uploader, APassSendsTheNewestCompressedInKeyOrderAndDeletesTheRest) {
     EXPECT_EQ(requests[0].target, "/plenvo/event/save?id=7&t=1.1.2");
     EXPECT_EQ(requests[0].Header("Content-Encoding"), "deflate");
     // The server has inflated the body already.
-    EXPECT_EQ(requests[0].body,
-              "a-cell=x&cell b=%5F%5FRTF%5F%5Fnewest&grade=3&id=7&"
-              "lessiontitle=%E5%88%86%E6%95%B0&subject=2");
+    EXPECT_EQ(requests[0].body, "a-cell=x&cell b=%5F%5FRTF%5F%5Fnewest&grade=3&id=7&"
+                                "lessiontitle=%E5%88%86%E6%95%B0&subject=2");
     EXPECT_EQ(Names(dir), (std::set<std::string>{"7.1.2.3.json.temp", "notes.txt", "abc.json",
                                                  "backup-7.9.9.9.json"}));
 }
