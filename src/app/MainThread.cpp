@@ -1,5 +1,6 @@
 #include "app/MainThread.h"
 
+#include "app/CrashCapture.h"
 #include "app/TerminationWatch.h"
 #include "gfx/Units.h"
 #include "net/ClientExit.h"
@@ -17,6 +18,7 @@
 #include "view/View.h"
 
 #include <algorithm>
+#include <cstdlib>
 
 namespace Plenvo {
 
@@ -50,8 +52,12 @@ std::string CMainThread::ChooseDataFolder(const std::string& executableFolder) {
 
 CMainThread::CMainThread(Options options) : options_(std::move(options)) {
     // 1. Platform services: GTK, with this thread's queue served by its main loop.
-    if (!options_.offscreenWindows) {
-        platform::InitializeUserInterface();
+    if (!options_.offscreenWindows && !platform::InitializeUserInterface()) {
+        // Nothing could be shown and nobody could close it: say why and stop.
+        const char* display = std::getenv("DISPLAY");
+        throw StartupError(display && *display
+                               ? std::string("no display could be opened (DISPLAY=") + display + ")"
+                               : std::string("no display could be opened (DISPLAY is not set)"));
     }
     // 2. The resolution every millimetre conversion uses.
     gfx::SetScreenDpi(platform::ReadDesktopResolution());
@@ -75,7 +81,11 @@ CMainThread::CMainThread(Options options) : options_(std::move(options)) {
     // 7. cfg.ini lies in the current directory, which need not be the executable's folder.
     configPath_ = platform::FullPath("cfg.ini");
     serviceBase_ = ReadServiceUrl(configPath_, options_.serviceUrl);
-    // 8. The crash filter is installed here.
+    // 8. The crash capture; the dump lies beside the data folder it falls back with.
+    if (options_.captureCrashes) {
+        InstallCrashCapture(platform::JoinPath(platform::DirectoryOf(dataFolder_), kDumpFileName),
+                            exe);
+    }
 }
 
 CMainThread::~CMainThread() {

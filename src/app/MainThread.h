@@ -37,6 +37,8 @@ public:
         std::string serviceUrl;
         // Page windows kept off screen (tests).
         bool offscreenWindows = false;
+        // Fatal signals write a dump and restart the program (the client, not its tests).
+        bool captureCrashes = false;
         // SIGTERM closes the main window as the teacher's close does; needs
         // CTerminationWatch::BlockInProcess() before any thread starts.
         bool watchTermination = false;

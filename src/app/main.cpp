@@ -1,8 +1,11 @@
 #include "app/CommandLine.h"
+#include "app/CrashReport.h"
 #include "app/MainThread.h"
 #include "app/TerminationWatch.h"
+#include "net/ServiceUrl.h"
 #include "plan/PlanElements.h"
 #include "plan/PlanSaving.h"
+#include "platform/Paths.h"
 #include "view/controls/Controls.h"
 
 #include <cstdio>
@@ -15,20 +18,22 @@ int main(int argc, char** argv) {
     CTerminationWatch::BlockInProcess();
     const CommandLine commandLine = ParseCommandLine(std::vector<std::string>(argv, argv + argc));
     for (const std::string& dump : commandLine.dumpPaths) {
-        // The crash report (upload, then the restart question) runs here for each dump.
-        std::printf("crash report pending for %s\n", dump.c_str());
+        if (!ReportCrash(ReadServiceUrl(platform::FullPath("cfg.ini"), commandLine.serviceUrl),
+                         dump)) {
+            return 0;
+        }
     }
     RegisterControls();
     RegisterPlanElements();
     CPlanSaving::Register();
     try {
-        CMainThread app(CMainThread::Options{commandLine.serviceUrl, false, true});
+        CMainThread app(CMainThread::Options{commandLine.serviceUrl, false, true, true});
         if (!app.CreateMessageWindow()) {
             return 1;
         }
         return app.Run();
     } catch (const StartupError& e) {
-        std::fprintf(stderr, "Plenvo cannot start: %s\n", e.what());
+        std::fprintf(stderr, "程序启动错误! Plenvo cannot start: %s\n", e.what());
         return 1;
     }
 }

@@ -1,7 +1,8 @@
 #pragma once
-// The process-wide resolution (horizontal pixels per logical inch of the desktop) and the
-// conversions between millimetres and pixels that every layer uses at the pixel boundary.
-// Start-up sets the desktop's value; printing swaps in the printer's for the length of a job.
+// The desktop's resolution (horizontal pixels per logical inch), set at start-up, and the
+// conversions between millimetres and pixels that every layer uses at the pixel boundary. Every
+// conversion names the resolution of the surface it works for (a window's, a printer's): there
+// is no conversion at an implied resolution.
 #include "gfx/Geometry.h"
 
 namespace gfx {
@@ -17,20 +18,8 @@ inline double MmToPx(double mm, double dpi) {
 inline double PxToMm(double px, double dpi) {
     return px * kMmPerInch / dpi;
 }
-inline double MmToPx(double mm) {
-    return MmToPx(mm, ScreenDpi());
-}
-inline double PxToMm(double px) {
-    return PxToMm(px, ScreenDpi());
-}
 // A pixel rectangle is rounded to whole pixels before it becomes millimetres.
 RectF PxRectToMm(const RectF& px, double dpi);
 RectF MmRectToPx(const RectF& mm, double dpi);
-inline RectF PxRectToMm(const RectF& px) {
-    return PxRectToMm(px, ScreenDpi());
-}
-inline RectF MmRectToPx(const RectF& mm) {
-    return MmRectToPx(mm, ScreenDpi());
-}
 
 } // namespace gfx

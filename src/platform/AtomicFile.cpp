@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <fcntl.h>
+#include <limits>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
@@ -51,20 +52,20 @@ bool WriteFileAtomically(const std::string& path, std::string_view bytes) {
     return false;
 }
 
-bool ReadWholeFile(const std::string& path, std::string& bytes) {
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        return false;
-    }
-    bytes.clear();
+namespace {
+
+// Reads the descriptor to its end and closes it; false (bytes empty) when a read fails or the
+// content grows past maxBytes.
+bool ReadToEnd(int fd, std::uintmax_t maxBytes, std::string& bytes) {
     char buffer[65536];
     for (;;) {
-        ssize_t n = ::read(fd, buffer, sizeof buffer);
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
         if (n < 0 && errno == EINTR) {
             continue;
         }
-        if (n < 0) {
+        if (n < 0 || bytes.size() + static_cast<std::size_t>(n) > maxBytes) {
             ::close(fd);
+            bytes.clear();
             return false;
         }
         if (n == 0) {
@@ -74,6 +75,32 @@ bool ReadWholeFile(const std::string& path, std::string& bytes) {
     }
     ::close(fd);
     return true;
+}
+
+} // namespace
+
+bool ReadWholeFile(const std::string& path, std::string& bytes) {
+    bytes.clear();
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    return fd >= 0 && ReadToEnd(fd, std::numeric_limits<std::uintmax_t>::max(), bytes);
+}
+
+bool ReadRegularFile(const std::string& path, std::uintmax_t maxBytes, std::string& bytes) {
+    bytes.clear();
+    // O_NONBLOCK: opening a FIFO without a writer would otherwise wait for one.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    if (fd < 0) {
+        return false;
+    }
+    struct stat st {};
+    // The check is made on what was opened, so nothing can be swapped in between.
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) ||
+        static_cast<std::uintmax_t>(st.st_size) > maxBytes) {
+        ::close(fd);
+        return false;
+    }
+    // A file that grows past the cap while being read is refused too.
+    return ReadToEnd(fd, maxBytes, bytes);
 }
 
 } // namespace platform

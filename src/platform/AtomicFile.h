@@ -1,4 +1,5 @@
 #pragma once
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -12,5 +13,10 @@ bool WriteFileAtomically(const std::string& path, std::string_view bytes);
 
 // Reads a whole file; false when it cannot be opened or read.
 bool ReadWholeFile(const std::string& path, std::string& bytes);
+
+// Reads a file named by content the program was given (a template, a description): only a
+// regular file of at most maxBytes, opened without blocking so that a FIFO or a device in its
+// place is refused instead of hanging or reading forever. False (bytes empty) otherwise.
+bool ReadRegularFile(const std::string& path, std::uintmax_t maxBytes, std::string& bytes);
 
 } // namespace platform

@@ -84,7 +84,7 @@ int GLibQueueSource::Prepare(GSource* source, int* timeout) {
         *timeout = 0;
         return TRUE;
     }
-    long long next = self->queue_.NextTimeoutLocked(now);
+    long long next = ClockIsManual() ? -1 : self->queue_.NextTimeoutLocked(now);
     *timeout = next < 0 ? -1 : static_cast<int>(std::min<long long>(next, G_MAXINT));
     return FALSE;
 }

@@ -111,7 +111,7 @@ GtkNativeWindow* Self(gpointer data) {
 
 std::unique_ptr<NativeWindow> NativeWindow::Create(WindowParams params) {
     if (!UserInterfaceAvailable()) {
-        return CreateOffscreen(std::move(params));
+        return nullptr; // an invisible window nobody can close is no window
     }
     auto window = std::make_unique<GtkNativeWindow>(std::move(params));
     if (!window->Register()) {

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <unordered_map>
+#include <vector>
 
 namespace platform {
 
@@ -51,6 +52,23 @@ std::shared_ptr<MessageQueue> MessageQueue::ForThread(std::thread::id id) {
     std::lock_guard lock(RegistryMutex());
     auto it = Registry().find(id);
     return it == Registry().end() ? nullptr : it->second.lock();
+}
+
+void MessageQueue::WakeAll() {
+    std::vector<std::shared_ptr<MessageQueue>> queues;
+    {
+        std::lock_guard lock(RegistryMutex());
+        for (const auto& [id, weak] : Registry()) {
+            if (auto queue = weak.lock()) {
+                queues.push_back(std::move(queue));
+            }
+        }
+    }
+    for (const auto& queue : queues) {
+        // Taking the lock orders this wake after a waiter's last look at the clock.
+        { std::lock_guard lock(queue->mutex_); }
+        queue->Wake();
+    }
 }
 
 bool MessageQueue::Post(const MSG& msg) {
@@ -144,7 +162,8 @@ bool MessageQueue::Get(MSG& msg) {
             source->IterateForGet();
             lock.lock();
         } else {
-            long long timeout = NextTimeoutLocked(GetTickCount());
+            // A manual clock moves only with a wake-up; real time tells nothing.
+            long long timeout = ClockIsManual() ? -1 : NextTimeoutLocked(GetTickCount());
             if (timeout < 0) {
                 cv_.wait(lock);
             } else {
@@ -178,8 +197,10 @@ bool MessageQueue::WaitForMessage(std::uint64_t timeoutMs) {
         }
         if (GLibQueueSource* source = glib_.load()) {
             lock.unlock();
-            source->IterateForGet(wait);
+            source->IterateForGet(ClockIsManual() ? -1 : wait);
             lock.lock();
+        } else if (ClockIsManual()) {
+            cv_.wait(lock);
         } else {
             cv_.wait_for(lock, std::chrono::milliseconds(wait));
         }

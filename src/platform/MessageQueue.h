@@ -29,6 +29,8 @@ public:
     static std::shared_ptr<MessageQueue> ForThread(std::thread::id id);
 
     std::thread::id ThreadId() const { return owner_; }
+    // Wakes every thread's blocked queue to look at the clock again (the clock was moved).
+    static void WakeAll();
 
     // Any thread. Returns false once the queue has been closed.
     bool Post(const MSG& msg);

@@ -32,8 +32,8 @@ class NativeWindow {
 public:
     virtual ~NativeWindow() = default;
 
-    // A GTK window when a display is open, an offscreen one otherwise. WM_CREATE goes to the
-    // procedure first; when it answers -1 nothing is created.
+    // A GTK window; none without an open display. WM_CREATE goes to the procedure first; when it
+    // answers -1 nothing is created. Off-screen windows only when asked for by name.
     static std::unique_ptr<NativeWindow> Create(WindowParams params);
     static std::unique_ptr<NativeWindow> CreateOffscreen(WindowParams params);
 

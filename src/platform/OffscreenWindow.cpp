@@ -61,6 +61,13 @@ void OffscreenWindow::Focus() {
     }
 }
 
+void OffscreenWindow::LoseFocus() {
+    if (focus_) {
+        focus_ = false;
+        SendMessage(hwnd_, WM_KILLFOCUS, 0, 0);
+    }
+}
+
 PointI OffscreenWindow::ScreenToClient(PointI screen) const {
     return {screen.x - params_.frame.x, screen.y - params_.frame.y};
 }

@@ -34,6 +34,8 @@ public:
     void SetCapture(bool on) override { capture_ = on; }
     bool HasCapture() const override { return capture_; }
     void Focus() override;
+    // The keyboard focus goes to another window (WM_KILLFOCUS).
+    void LoseFocus();
     bool HasFocus() const override { return focus_; }
     void SetCursor(Cursor cursor) override { cursor_ = cursor; }
     void SetTooltip(const std::optional<std::string>& text) override { tooltip_ = text; }

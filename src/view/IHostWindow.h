@@ -26,7 +26,7 @@ public:
     virtual ~IHostWindow() = default;
 
     // A rectangle in device pixels, invalidated without erasing.
-    virtual void Invalidate(const PixelRect& rect) = 0;
+    virtual void Invalidate(const platform::RectI& rect) = 0;
     // x, y, width, height in the given unit: kUnitPixel (truncated) or kUnitMillimetre (each
     // value rounded up to pixels); other units do nothing.
     virtual void InvalidateArea(const gfx::RectF& rect, int unit) = 0;

@@ -2,11 +2,6 @@
 
 #include "gfx/Graphics.h"
 #include "gfx/Units.h"
-#include "net/ReplyCheck.h"
-#include "net/ServiceEndpoints.h"
-#include "net/ServiceTexts.h"
-#include "net/SimpleCurlAsync.h"
-#include "net/ThreadTimer.h"
 #include "platform/DiagnosticLog.h"
 #include "platform/Display.h"
 #include "platform/Keyboard.h"
@@ -37,46 +32,20 @@ platform::Cursor PlatformCursor(Cursor cursor) {
     }
 }
 
-// Millimetres to a pixel rectangle that covers every pixel the area touches.
-platform::RectI CoveringPixels(const gfx::RectF& mm, double dpi) {
-    const int left = static_cast<int>(std::floor(gfx::MmToPx(mm.x, dpi)));
-    const int top = static_cast<int>(std::floor(gfx::MmToPx(mm.y, dpi)));
-    const int right = static_cast<int>(std::ceil(gfx::MmToPx(mm.Right(), dpi)));
-    const int bottom = static_cast<int>(std::ceil(gfx::MmToPx(mm.Bottom(), dpi)));
-    return {left, top, right - left, bottom - top};
-}
-
-// The value of a header whatever the case of its name, as the reply map keeps it.
-std::string HeaderValue(const SimpleCurl::response& reply, std::string_view name) {
-    for (const auto& [key, value] : reply.headers) {
-        if (key.size() == name.size() &&
-            std::equal(key.begin(), key.end(), name.begin(),
-                       [](char a, char b) { return std::tolower(a) == std::tolower(b); })) {
-            return value;
-        }
-    }
-    return {};
-}
-
 } // namespace
 
 CView::CView(std::string pageName, ViewServices services)
-    : CViewElement(Json()), pageName_(std::move(pageName)), services_(std::move(services)),
-      stamp_(HighResolutionStamp()), overlays_(*this) {}
+    : CViewRoot(Json(), gfx::ScreenDpi()), pageName_(std::move(pageName)),
+      services_(std::move(services)), stamp_(HighResolutionStamp()), overlays_(*this),
+      template_(*this, services_.session, services_.serviceBase) {}
 
 CView::~CView() {
-    if (templateTimer_) {
-        SimpleCurl::KillThreadTimer(templateTimer_);
-    }
+    template_.Stop();
     if (WindowExists()) {
         // The window's procedure must not reach this half-destroyed object.
         closeCallbacks_.clear();
         window_->Destroy();
     }
-}
-
-double CView::Dpi() const {
-    return gfx::ScreenDpi();
 }
 
 platform::RectI CView::Geometry(const std::string& pageName, const platform::RectI& workArea,
@@ -99,8 +68,7 @@ bool CView::Create() {
                          platform::LPARAM l) { return WindowProc(h, m, w, l); };
     params.paint = [this](cairo_t* cr, const platform::RectI& update) { PaintWindow(cr, update); };
     // The creation size is known before the window exists; WM_CREATE reads it from here.
-    const double dpi = Dpi();
-    space_ = {gfx::PxToMm(params.frame.width, dpi), gfx::PxToMm(params.frame.height, dpi)};
+    SetClientPixels({params.frame.width, params.frame.height});
     window_ = services_.offscreen ? platform::NativeWindow::CreateOffscreen(std::move(params))
                                   : platform::NativeWindow::Create(std::move(params));
     return window_ != nullptr;
@@ -158,12 +126,6 @@ platform::LRESULT CView::WindowProc(platform::HWND, platform::UINT message, plat
             return 0;
         }
         break;
-    case WM_MOUSEMOVE:
-        OnMouseMove(lParam);
-        break;
-    case WM_MOUSELEAVE:
-        OnMouseLeave();
-        break;
     case WM_SETFOCUS:
     case WM_KILLFOCUS:
         UpdateCaretBlink();
@@ -186,31 +148,19 @@ platform::LRESULT CView::WindowProc(platform::HWND, platform::UINT message, plat
     default:
         break;
     }
-    RouteMessage(message, wParam, lParam, result);
+    RootMessage(message, wParam, lParam, result);
     return result;
 }
 
 void CView::OnCreate() {
     // The root's offered space, size and content all start as the creation size.
-    size_ = space_;
-    contentRect_ = {0, 0, space_.width, space_.height};
-    const std::weak_ptr<CViewElement> weak = weak_from_this();
-    templateTimer_ = SimpleCurl::RegisterThreadTimer(0, [weak](platform::UINT_PTR id) {
-        auto self = std::static_pointer_cast<CView>(weak.lock());
-        if (!self) {
-            SimpleCurl::KillThreadTimer(id);
-            return;
-        }
-        SimpleCurl::SetThreadTimer(id, kTemplateRetryMs);
-        self->RequestTemplate();
-    });
+    space_ = size_ = ClientArea();
+    contentRect_ = {0, 0, size_.width, size_.height};
+    template_.Start();
 }
 
 void CView::OnDestroy() {
-    if (templateTimer_) {
-        SimpleCurl::KillThreadTimer(templateTimer_);
-        templateTimer_ = 0;
-    }
+    template_.Stop();
     const auto callbacks = closeCallbacks_;
     for (const auto& callback : callbacks) {
         callback(this, stamp_);
@@ -223,8 +173,8 @@ bool CView::DescriptionIsEmpty() const {
 }
 
 void CView::OnSize(int width, int height) {
-    const double dpi = Dpi();
-    space_ = {gfx::PxToMm(width, dpi), gfx::PxToMm(height, dpi)};
+    SetClientPixels({width, height});
+    space_ = ClientArea();
     if (DescriptionIsEmpty()) {
         size_ = space_;
         contentRect_.width = space_.width;
@@ -233,41 +183,28 @@ void CView::OnSize(int width, int height) {
     RequestLayout();
 }
 
-void CView::RequestLayout() {
-    if (layoutPending_ || !WindowExists()) {
-        return;
+void CView::ScheduleLayout() {
+    if (WindowExists()) {
+        platform::SetTimer(window_->Handle(), kLayoutTimer, 1);
+    } else {
+        // Without a window nothing would ever lay the tree out; the next window will.
+        LayoutDone();
     }
-    layoutPending_ = true;
-    platform::SetTimer(window_->Handle(), kLayoutTimer, 1);
 }
 
 void CView::OnLayoutTimer() {
     platform::KillTimer(window_->Handle(), kLayoutTimer);
-    layoutPending_ = false;
-    gfx::RectF area;
-    gfx::SizeF size;
-    Layout(area, {0, 0}, size, true);
-    InvalidateRectMm(area);
+    LayoutDone();
+    InvalidateRectMm(LayoutAll(ClientArea()));
 }
 
 void CView::Layout(gfx::RectF& result, gfx::PointF origin, gfx::SizeF& resultSize,
                    bool registerInLayer) {
-    const gfx::SizeF client = GetClientSize();
-    const gfx::SizeF before = size_;
     const gfx::RectF bottomBefore = overlays_.BottomMessageArea();
-    space_ = client;
-    CViewElement::Layout(result, origin, resultSize, registerInLayer);
-    // The root is always exactly the client area, whatever its description says.
-    size_ = client;
-    contentRect_ = {padding_.left, padding_.top, client.width - padding_.left - padding_.right,
-                    client.height - padding_.top - padding_.bottom};
+    CViewRoot::Layout(result, origin, resultSize, registerInLayer);
     const gfx::RectF bottomAfter = overlays_.LayoutBottomMessages();
     overlays_.LayoutCover();
     result = gfx::RectF::Union(gfx::RectF::Union(result, bottomBefore), bottomAfter);
-    if (before != client) {
-        result = {0, 0, client.width, client.height};
-    }
-    resultSize = client;
 }
 
 void CView::PaintWindow(cairo_t* cr, const platform::RectI& update) {
@@ -299,41 +236,6 @@ void CView::PaintWindow(cairo_t* cr, const platform::RectI& update) {
 
 // --- Input ---
 
-void CView::OnMouseMove(platform::LPARAM lParam) {
-    const double dpi = Dpi();
-    const gfx::PointF point{gfx::PxToMm(platform::LowWord(lParam), dpi),
-                            gfx::PxToMm(platform::HighWord(lParam), dpi)};
-    if (slots_.HoverId() && !slots_.HoverRect().Contains(point)) {
-        slots_.LeaveHover();
-    }
-    if (auto element = HitTest(point)) {
-        element->SetCursor(Cursor::None);
-    }
-    // The GTK backend always reports leaving; the flag keeps the request-once bookkeeping.
-    trackingArmed_ = false;
-}
-
-void CView::OnMouseLeave() {
-    trackingArmed_ = true;
-    slots_.LeaveHover();
-}
-
-bool CView::TrackHoverRegion(ElementId id, const gfx::RectF& rect, LeaveCallback leave) {
-    return slots_.TrackHover(id, rect, std::move(leave));
-}
-
-void CView::SetFocusId(ElementId id) {
-    slots_.SetFocus(id);
-}
-
-void CView::SetFocusId(ElementId id, KillFocusCallback killFocus) {
-    slots_.SetFocus(id, std::move(killFocus));
-}
-
-std::shared_ptr<CViewElement> CView::HitTest(gfx::PointF pointMm) {
-    return HitTestLayers(pointMm);
-}
-
 void CView::SetCursor(Cursor cursor) {
     const platform::Cursor wanted = PlatformCursor(cursor == Cursor::None ? cursor_ : cursor);
     if (wanted != windowCursor_ && WindowExists()) {
@@ -342,21 +244,8 @@ void CView::SetCursor(Cursor cursor) {
     }
 }
 
-void CView::SetMouseCapture(bool on, CViewElement* element) {
+void CView::CaptureChanged(bool on) {
     SetCapture(on);
-    if (on) {
-        CViewElement* target = element ? element : this;
-        captureElement_ = target->weak_from_this();
-        SetCaptureElement(target->shared_from_this());
-    } else {
-        captureElement_.reset();
-        ClearCaptureElement();
-    }
-}
-
-bool CView::HasMouseCapture(const CViewElement* element) {
-    auto captured = captureElement_.lock();
-    return captured && captured.get() == element;
 }
 
 Point CView::ScreenToClient(Point screen) {
@@ -368,28 +257,20 @@ Point CView::ScreenToClient(Point screen) {
 
 // --- Invalidation ---
 
-void CView::InvalidateRectMm(const gfx::RectF& rect) {
-    if (rect.IsEmpty() || !WindowExists()) {
-        return;
-    }
-    // Every pixel the area touches: rounding each edge outward leaves no stale sliver.
-    const platform::RectI px = CoveringPixels(rect, Dpi());
-    if (!px.Empty()) {
-        window_->Invalidate(px);
+void CView::InvalidatePixels(const platform::RectI& rect) {
+    if (WindowExists()) {
+        window_->Invalidate(rect);
     }
 }
 
-void CView::Invalidate(const PixelRect& rect) {
-    if (WindowExists()) {
-        window_->Invalidate({rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top});
-    }
+void CView::Invalidate(const platform::RectI& rect) {
+    InvalidatePixels(rect);
 }
 
 void CView::InvalidateArea(const gfx::RectF& rect, int unit) {
     if (unit == kUnitPixel) {
-        const int x = static_cast<int>(rect.x), y = static_cast<int>(rect.y);
-        Invalidate(
-            PixelRect{x, y, x + static_cast<int>(rect.width), y + static_cast<int>(rect.height)});
+        Invalidate(platform::RectI{static_cast<int>(rect.x), static_cast<int>(rect.y),
+                                   static_cast<int>(rect.width), static_cast<int>(rect.height)});
     } else if (unit == kUnitMillimetre) {
         InvalidateRectMm(rect);
     }
@@ -510,11 +391,7 @@ platform::HWND CView::GetHandle() {
 }
 
 gfx::SizeF CView::GetClientSize() {
-    if (!window_) {
-        return space_;
-    }
-    const platform::SizeI px = window_->ClientSize();
-    return {gfx::PxToMm(px.width, Dpi()), gfx::PxToMm(px.height, Dpi())};
+    return ClientArea();
 }
 
 void CView::Log(const std::string& text, unsigned) {
@@ -548,70 +425,11 @@ void CView::HideProgress() {
 
 // --- Screen template ---
 
-void CView::RetryTemplateNow() {
-    if (templateTimer_) {
-        SimpleCurl::SetThreadTimer(templateTimer_, 0);
-    }
-}
-
-void CView::RequestTemplate() {
-    const std::weak_ptr<CViewElement> weak = weak_from_this();
-    auto request =
-        std::make_shared<SimpleCurl::CSimpleCurlAsync>(__FILE__, __LINE__, services_.session);
-    const CServiceEndpoints endpoints(services_.serviceBase);
-    request->Get(endpoints.Template(), CServiceEndpoints::TemplateQuery(pageName_),
-                 [weak, timer = templateTimer_](SimpleCurl::response& reply) {
-                     auto self = std::static_pointer_cast<CView>(weak.lock());
-                     if (!self || !self->WindowExists()) {
-                         SimpleCurl::KillThreadTimer(timer);
-                         return;
-                     }
-                     self->OnTemplateReply(reply);
-                 });
-}
-
-void CView::OnTemplateReply(SimpleCurl::response& reply) {
-    HideProgress();
-    const ReplyCheck check = CheckReply(reply, ServiceAction::Template);
-    const std::weak_ptr<CViewElement> weak = weak_from_this();
-    const auto retryButton = [weak](int) {
-        if (auto self = std::static_pointer_cast<CView>(weak.lock())) {
-            self->DismissBottomMessages();
-            self->ShowProgress();
-            self->RetryTemplateNow();
-        }
-    };
-    if (!check.good) {
-        ShowBottomMessage(check.message, std::string(ServiceTexts::kErrorTitle),
-                          std::string(check.button), std::nullopt, retryButton);
-        return;
-    }
-    const std::string etag = HeaderValue(reply, "ETag");
-    if (!etag.empty() && etag == templateETag_) {
-        return;
-    }
-    Json description = Json::parse(reply.body, nullptr, false);
-    // Cut nesting no screen needs before anything copies the value recursively.
-    LimitDescriptionDepth(description);
-    if (description.is_discarded() || !description.is_object()) {
-        // A template that cannot be read is treated as the server's error, and retried.
-        ShowBottomMessage(ServiceTexts::FillText(ServiceTexts::kNotJson, {reply.body}),
-                          std::string(ServiceTexts::kErrorTitle),
-                          std::string(ServiceTexts::kRetryNowButton), std::nullopt, retryButton);
-        return;
-    }
-    ApplyTemplate(std::move(description), etag);
-}
-
-void CView::ApplyTemplate(Json description, const std::string& etag) {
+void CView::ApplyTemplate(Json description) {
     SetDescription(std::move(description));
     RequestLayout();
     if (GetViewHooks().templateApplied) {
         GetViewHooks().templateApplied(*this);
-    }
-    if (templateTimer_) {
-        SimpleCurl::KillThreadTimer(templateTimer_);
-        templateTimer_ = 0;
     }
     const auto ready = readyCallbacks_;
     for (const auto& callback : ready) {
@@ -619,7 +437,6 @@ void CView::ApplyTemplate(Json description, const std::string& etag) {
     }
     Log("已加载模板", 0);
     DismissBottomMessages();
-    templateETag_ = etag;
     InvalidateAll();
 }
 

@@ -1,17 +1,16 @@
 #pragma once
-// The page window: at once a platform window, the root element of its tree, the host every
-// element reaches through IHostWindow and the layered renderer that paints and routes input. It
-// fetches its screen template from the service by page name, applies it as the root's
-// description and repeats the request every 10 s until one has been applied.
+// The page window: a platform window around the root of its tree (the root services and the
+// layered renderer are CViewRoot's), the host every element reaches through IHostWindow, and the
+// caret drawn over the tree. Its screen template comes from the service (CScreenTemplate) and
+// becomes the root's description; the hooks let higher layers act on the window's events.
 #include "gfx/OffscreenSurface.h"
 #include "platform/Messages.h"
 #include "platform/NativeWindow.h"
 #include "view/IHostWindow.h"
-#include "view/LayeredRenderer.h"
-#include "view/RootSlots.h"
-#include "view/ViewElement.h"
+#include "view/ScreenTemplate.h"
 #include "view/ViewHooks.h"
 #include "view/ViewOverlays.h"
+#include "view/ViewRoot.h"
 
 #include <cstdint>
 #include <functional>
@@ -36,7 +35,7 @@ struct ViewServices {
     bool offscreen = false;
 };
 
-class CView : public CViewElement, public IHostWindow, public CLayeredRenderer {
+class CView : public CViewRoot, public IHostWindow {
 public:
     using CloseCallback = std::function<void(CView* view, std::uint64_t stamp)>;
     using ReadyCallback = std::function<void(CView* view)>;
@@ -44,7 +43,7 @@ public:
     static constexpr const char* kTitle = "Tavrin教育系统";
     static constexpr platform::UINT_PTR kLayoutTimer = platform::TIMER_LAYOUT;
     static constexpr platform::UINT_PTR kCaretTimer = 0xCA7E;
-    static constexpr unsigned kTemplateRetryMs = 10000;
+    static constexpr unsigned kTemplateRetryMs = CScreenTemplate::kRetryMs;
 
     CView(std::string pageName, ViewServices services);
     ~CView() override;
@@ -73,42 +72,31 @@ public:
     const std::string& PageName() const { return pageName_; }
     std::uint64_t Stamp() const { return stamp_; }
     platform::NativeWindow* Window() const { return window_.get(); }
-    const std::string& TemplateETag() const { return templateETag_; }
+    const std::string& TemplateETag() const { return template_.ETag(); }
+    CScreenTemplate& Template() { return template_; }
     const ViewServices& Services() const { return services_; }
     CViewOverlays& Overlays() { return overlays_; }
-    bool LayoutPending() const { return layoutPending_; }
-    double Dpi() const;
 
     // Fires the template request at once (the retry button).
-    void RetryTemplateNow();
+    void RetryTemplateNow() { template_.RetryNow(); }
     // Applies a template reply; the completion of the template request calls it.
-    void OnTemplateReply(SimpleCurl::response& reply);
+    void OnTemplateReply(SimpleCurl::response& reply) { template_.OnReply(reply); }
+    // Makes a template the root's description: laid out, the hooks and ready callbacks told.
+    void ApplyTemplate(Json description);
     void DismissBottomMessages() { overlays_.DismissBottomMessages(); }
     // Handles one window message as the platform delivers it.
     platform::LRESULT WindowProc(platform::HWND hwnd, platform::UINT message,
                                  platform::WPARAM wParam, platform::LPARAM lParam);
 
-    // --- Root services (CViewElement) ---
+    // --- Root services a window adds to the root's ---
     void Layout(gfx::RectF& result, gfx::PointF origin, gfx::SizeF& resultSize,
                 bool registerInLayer) override;
-    bool TrackHoverRegion(ElementId id, const gfx::RectF& rect, LeaveCallback leave) override;
-    void InvalidateRectMm(const gfx::RectF& rect) override;
     Point ScreenToClient(Point screen) override;
     void SetCursor(Cursor cursor) override;
-    void SetMouseCapture(bool on, CViewElement* element = nullptr) override;
-    bool HasMouseCapture(const CViewElement* element) override;
-    std::shared_ptr<CViewElement> HitTest(gfx::PointF pointMm) override;
-    CViewElement* GetRoot() override { return this; }
     IHostWindow* GetHostWindow() override { return this; }
-    bool IsFocused(ElementId id) override { return id != nullptr && slots_.IsFocused(id); }
-    void SetFocusId(ElementId id) override;
-    void SetFocusId(ElementId id, KillFocusCallback killFocus) override;
-    void SetActiveId(ElementId id) override { slots_.SetActive(id); }
-    bool IsActiveId(ElementId id) override { return slots_.IsActive(id); }
-    void RequestLayout() override;
 
     // --- IHostWindow ---
-    void Invalidate(const PixelRect& rect) override;
+    void Invalidate(const platform::RectI& rect) override;
     void InvalidateArea(const gfx::RectF& rect, int unit) override;
     void ShowCaret() override;
     void CreateCaret(const gfx::Bitmap* bitmap, int width, int height) override;
@@ -138,33 +126,29 @@ public:
     // Paints the update rectangle (pixels) of the window onto a cairo context in pixels.
     void PaintWindow(cairo_t* cr, const platform::RectI& update);
 
+protected:
+    void InvalidatePixels(const platform::RectI& rect) override;
+    void ScheduleLayout() override;
+    void CaptureChanged(bool on) override;
+
 private:
     void OnCreate();
     void OnDestroy();
     void OnSize(int width, int height);
     void OnLayoutTimer();
-    void OnMouseMove(platform::LPARAM lParam);
-    void OnMouseLeave();
     void OnCaretTimer();
     void UpdateCaretBlink();
     void InvalidateCaret();
-    void RequestTemplate();
-    void ApplyTemplate(Json description, const std::string& etag);
     bool DescriptionIsEmpty() const;
 
     std::string pageName_;
     ViewServices services_;
     std::unique_ptr<platform::NativeWindow> window_;
-    bool layoutPending_ = false;
-    bool trackingArmed_ = true;
-    CRootSlots slots_;
-    std::weak_ptr<CViewElement> captureElement_;
-    std::string templateETag_;
-    platform::UINT_PTR templateTimer_ = 0;
     std::vector<CloseCallback> closeCallbacks_;
     std::vector<ReadyCallback> readyCallbacks_;
     std::uint64_t stamp_;
     CViewOverlays overlays_;
+    CScreenTemplate template_;
     platform::Cursor windowCursor_ = platform::Cursor::Arrow;
     // The caret, drawn by the window over the tree: Win32's hide count semantics.
     struct Caret {

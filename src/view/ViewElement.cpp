@@ -120,8 +120,8 @@ void CViewElement::Layout(gfx::RectF& result, gfx::PointF origin, gfx::SizeF& re
     resultSize = size_;
 
     contentRect_ = {position_.x + padding_.left, position_.y + padding_.top,
-                     size_.width - padding_.right - padding_.left,
-                     size_.height - padding_.bottom - padding_.top};
+                    size_.width - padding_.right - padding_.left,
+                    size_.height - padding_.bottom - padding_.top};
 
     if (pendingRepaint_.width > gfx::kAreaEpsilon && pendingRepaint_.height > gfx::kAreaEpsilon) {
         result = gfx::RectF::Union(result, pendingRepaint_);
@@ -266,7 +266,8 @@ gfx::PointF CViewElement::MessagePointMm(platform::UINT message, platform::LPARA
     if (message == platform::WM_MOUSEWHEEL) {
         p = ScreenToClient(p);
     }
-    return {gfx::PxToMm(p.x), gfx::PxToMm(p.y)};
+    const double dpi = GetDpi();
+    return {gfx::PxToMm(p.x, dpi), gfx::PxToMm(p.y, dpi)};
 }
 
 bool CViewElement::HandleMessage(platform::UINT message, platform::WPARAM /*wParam*/,
@@ -421,6 +422,10 @@ void CViewElement::RequestLayout() {
     if (parent_) {
         parent_->RequestLayout();
     }
+}
+
+double CViewElement::GetDpi() {
+    return parent_ ? parent_->GetDpi() : gfx::ScreenDpi();
 }
 
 // --- Tree and events ----------------------------------------------------------------------

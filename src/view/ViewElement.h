@@ -75,6 +75,9 @@ public:
     virtual void SetActiveId(ElementId id);
     virtual bool IsActiveId(ElementId id);
     virtual void RequestLayout();
+    // Root service: the resolution (pixels per inch) of the surface the tree is shown on, which
+    // every millimetre-to-pixel conversion of an element uses; the desktop's without a root.
+    virtual double GetDpi();
 
     // --- Tree and events ---
 

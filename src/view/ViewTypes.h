@@ -14,15 +14,6 @@ class CViewElement;
 // Client or screen pixels, as the platform's windows speak them.
 using Point = platform::PointI;
 
-// Device pixels, edges exclusive on the right and bottom as the platform's rectangles are.
-struct PixelRect {
-    int left = 0;
-    int top = 0;
-    int right = 0;
-    int bottom = 0;
-    bool operator==(const PixelRect&) const = default;
-};
-
 // The identity of an element (or of an item an element manages) in the window-wide hover,
 // focus and active slots: the address of the object itself.
 using ElementId = const void*;

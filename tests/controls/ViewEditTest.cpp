@@ -2,6 +2,7 @@
 
 #include "view/TestRoot.h"
 
+#include "gfx/Bitmap.h"
 #include "gfx/OffscreenSurface.h"
 #include "platform/Clipboard.h"
 #include "platform/Dialogs.h"
@@ -12,31 +13,25 @@
 #include <filesystem>
 #include <fstream>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace {
 
 using namespace Plenvo;
 using namespace platform;
 using PlenvoTest::TestRoot;
 
-// A root that also records what the elements did with the caret.
+// A root of edits laid out one below the other.
 class EditRoot : public TestRoot {
 public:
     static std::shared_ptr<EditRoot> Make(const std::string& elements) {
-        auto root = std::make_shared<EditRoot>(
-            Json::parse(R"({"layout":"vertical","elements":[)" + elements + "]}"));
-        root->ReadProperties();
+        auto root = Open(std::make_shared<EditRoot>(
+            Json::parse(R"({"layout":"vertical","elements":[)" + elements + "]}")));
         root->LayoutAll(200, 200);
         return root;
     }
     explicit EditRoot(Json description) : TestRoot(std::move(description)) {}
-
-    void CreateCaret(const gfx::Bitmap*, int, int height) override {
-        ++caretsCreated;
-        caretHeight = height;
-    }
-    void ShowCaret() override { caretShown = true; }
-    void HideCaret() override { caretShown = false; }
-    void SetCaretPos(int x, int y) override { caretAt = {x, y}; }
 
     CViewEdit& Edit(std::size_t i) { return static_cast<CViewEdit&>(*GetChildren().at(i)); }
     void ClickIn(std::size_t i, double dx = 1, double dy = 1) {
@@ -45,23 +40,16 @@ public:
         Mouse(WM_LBUTTONUP, Px(r.x + dx), Px(r.y + dy));
     }
     void Type(std::u16string_view text) {
-        LRESULT result = 0;
         for (char16_t c : text) {
-            RouteMessage(WM_CHAR, c, 0, result);
+            Send(WM_CHAR, c);
         }
     }
     void Key(WPARAM key, bool control = false) {
         SetModifierState(false, control, false);
-        LRESULT result = 0;
-        RouteMessage(WM_KEYDOWN, key, 0, result);
-        RouteMessage(WM_KEYUP, key, 0, result);
+        Send(WM_KEYDOWN, key);
+        Send(WM_KEYUP, key);
         SetModifierState(false, false, false);
     }
-
-    int caretsCreated = 0;
-    int caretHeight = 0;
-    bool caretShown = false;
-    Point caretAt;
 };
 
 class ViewEdit : public ::testing::Test {
@@ -201,7 +189,8 @@ TEST_F(ViewEdit, ValueFromAnRtfFileAndStreamAsRtf) {
         out << "{\\rtf1\\ansi\\ansicpg936{\\fonttbl{\\f0\\fcharset134 SimSun;}}\\f0 "
                "\\'d6\\'d0\\'ce\\'c4{\\b bold}\\par}";
     }
-    const std::string json = R"({"type":"edit","height":10,"value":"file:///)" + path.string() +
+    // "file:///tmp/…": the slash after the scheme is the path's own, so absolute paths load.
+    const std::string json = R"({"type":"edit","height":10,"value":"file://)" + path.string() +
                              R"("},{"type":"edit","height":10,"value":"file:///no/such/file.rtf"},
         {"type":"edit","height":10,"readonly":true,"stream":"{\\rtf1 streamed {\\i text}}"},
         {"type":"edit","height":10,"value":"{\\rtf1 plain value}"})";
@@ -213,6 +202,31 @@ TEST_F(ViewEdit, ValueFromAnRtfFileAndStreamAsRtf) {
     // Loading into a read-only edit leaves it read-only.
     EXPECT_TRUE(root->Edit(2).GetTextHost()->IsReadOnly());
     std::filesystem::remove(path);
+}
+
+TEST_F(ViewEdit, FileValuesLoadOnlyRegularFilesWithinThePictureSizeCap) {
+    const auto dir = std::filesystem::temp_directory_path() /
+                     ("plenvo-edit-files-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(dir);
+    const auto fifo = dir / "fifo";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const auto big = dir / "big.rtf";
+    {
+        std::ofstream out(big, std::ios::binary);
+        out << "{\\rtf1 big}";
+    }
+    // Sparse: larger than any picture may be, without using the disk.
+    std::filesystem::resize_file(big, gfx::Bitmap::kMaxFileBytes + 1);
+    const auto edit = [](const std::string& path) {
+        return R"({"type":"edit","height":10,"value":"file://)" + path + R"("})";
+    };
+    // Each of these would hang the window or eat its memory if it were read.
+    auto root = EditRoot::Make(edit("/dev/zero") + "," + edit(fifo.string()) + "," +
+                               edit(big.string()) + "," + edit(dir.string()));
+    for (std::size_t i = 0; i < 4; ++i) {
+        EXPECT_EQ(root->Edit(i).GetText(), "") << i;
+    }
+    std::filesystem::remove_all(dir);
 }
 
 TEST_F(ViewEdit, TextIsDrawnWithAlphaInsideTheContentRectangleEvenInTheOldKeyColour) {

@@ -1,5 +1,5 @@
-#include "support/Pump.h"
 #include "TestServer.h"
+#include "support/Pump.h"
 
 #include "net/SimpleCurlAsync.h"
 #include "net/ThreadDispatcher.h"
@@ -7,6 +7,8 @@
 #include "platform/Tick.h"
 
 #include <gtest/gtest.h>
+
+#include <future>
 #include <zlib.h>
 
 #include <atomic>
@@ -14,9 +16,9 @@
 #include <thread>
 
 using namespace SimpleCurl;
+using nettest::TestServer;
 using testsupport::PumpFor;
 using testsupport::PumpUntil;
-using nettest::TestServer;
 
 namespace {
 
@@ -212,8 +214,12 @@ TEST(AsyncRequest, RequestWithoutCallbackIsSentAndReleased) {
 
 TEST(AsyncRequest, CallbacksRunOnTheStartingThreadInEitherOrder) {
     TestServer server;
-    server.Get("slow", [](const auto&, auto& res) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    // The slow reply is held back until the fast one has been delivered: the order is made, not
+    // hoped for.
+    std::promise<void> fastDelivered;
+    std::shared_future<void> released = fastDelivered.get_future().share();
+    server.Get("slow", [released](const auto&, auto& res) {
+        released.wait_for(std::chrono::seconds(30));
         res.set_content("slow", "text/plain");
     });
     server.Get("fast", [](const auto&, auto& res) {
@@ -238,6 +244,7 @@ TEST(AsyncRequest, CallbacksRunOnTheStartingThreadInEitherOrder) {
     fastRequest->Get(server.Url("fast"), [&](response& r) {
         order.push_back(r.body.substr(0, 4));
         fast.Recorder()(r);
+        fastDelivered.set_value();
     });
     ASSERT_TRUE(PumpUntil([&] { return slow.calls && fast.calls; }, kGenerousMs));
     EXPECT_EQ(order, (std::vector<std::string>{"ffff", "slow"}));

@@ -1,5 +1,6 @@
-#include "support/Pump.h"
 #include "TestServer.h"
+#include "platform/Tick.h"
+#include "support/Pump.h"
 
 #include "net/SimpleCurlAsync.h"
 #include "net/ThreadTimer.h"
@@ -34,26 +35,35 @@ TEST(ThreadTimer, FiresPeriodicallyOnItsThreadWithItsIdUntilKilled) {
 
 TEST(ThreadTimer, SetRestartsWithTheNewPeriodAndIgnoresUnknownOrKilledIds) {
     int fired = 0;
+    platform::ManualClock clock;
     const auto id = RegisterThreadTimer(60000, [&](platform::UINT_PTR) { ++fired; });
+    testsupport::Advance(clock, 10);
     SetThreadTimer(id, 20);
-    EXPECT_TRUE(PumpUntil([&] { return fired > 0; }, 5000));
+    testsupport::Advance(clock, 19);
+    EXPECT_EQ(fired, 0);
+    testsupport::Advance(clock, 1);
+    EXPECT_EQ(fired, 1) << "restarted with the new period from when it was set";
     KillThreadTimer(id);
     SetThreadTimer(id, 10);        // killed: stays dead
     SetThreadTimer(id + 1000, 10); // never registered
     KillThreadTimer(id + 1000);
-    const int before = fired;
-    PumpFor(100);
-    EXPECT_EQ(fired, before);
+    testsupport::Advance(clock, 100);
+    EXPECT_EQ(fired, 1);
 }
 
 TEST(ThreadTimer, CallbackMayKillItsOwnTimer) {
+    platform::ManualClock clock;
     int fired = 0;
     platform::UINT_PTR id = 0;
     id = RegisterThreadTimer(10, [&](platform::UINT_PTR) {
         ++fired;
         KillThreadTimer(id);
     });
-    PumpFor(150);
+    testsupport::Advance(clock, 9);
+    EXPECT_EQ(fired, 0);
+    testsupport::Advance(clock, 1);
+    EXPECT_EQ(fired, 1);
+    testsupport::Advance(clock, 140);
     EXPECT_EQ(fired, 1);
 }
 
@@ -88,7 +98,8 @@ TEST(Worker, IdleWorkerDoesNotWakeUp) {
     EXPECT_GT(WorkerWakeUps(), 0u);
     PumpFor(100);
     const auto before = WorkerWakeUps();
-    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    // An idle worker has nothing to look at: no wake-up however long it waits.
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
     EXPECT_EQ(WorkerWakeUps(), before);
 }
 

@@ -14,12 +14,15 @@ namespace testsupport {
 
 Process::Process(const std::vector<std::string>& argv, const std::string& workingFolder,
                  const std::map<std::string, std::string>& environment,
-                 const std::string& outputFile)
+                 const std::string& outputFile, const std::vector<std::string>& unsetVariables)
     : outputFile_(outputFile) {
     pid_ = fork();
     if (pid_ == 0) {
         if (!workingFolder.empty() && chdir(workingFolder.c_str()) != 0) {
             _exit(126);
+        }
+        for (const auto& key : unsetVariables) {
+            unsetenv(key.c_str());
         }
         for (const auto& [key, value] : environment) {
             setenv(key.c_str(), value.c_str(), 1);

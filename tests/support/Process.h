@@ -13,7 +13,8 @@ namespace testsupport {
 class Process {
 public:
     Process(const std::vector<std::string>& argv, const std::string& workingFolder,
-            const std::map<std::string, std::string>& environment, const std::string& outputFile);
+            const std::map<std::string, std::string>& environment, const std::string& outputFile,
+            const std::vector<std::string>& unsetVariables = {});
     ~Process();
     Process(const Process&) = delete;
     Process& operator=(const Process&) = delete;

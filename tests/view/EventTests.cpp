@@ -142,13 +142,13 @@ TEST(Blocking, BlockMouseMsgStopsMessagesThatNothingHandled) {
         Json d = Json::parse(R"({"elements":[{"type":"probe","width":50,"height":50,
             "elements":[{"name":"cover","width":50,"height":50,"layer":50}]}]})");
         d["elements"][0]["elements"][0]["blockmousemsg"] = block;
-        auto root = std::make_shared<TestRoot>(d);
-        root->ReadProperties();
+        auto root = TestRoot::Make(d);
         root->LayoutAll(100, 100);
         Probe::seen.clear();
         root->Mouse(WM_RBUTTONDOWN, 20, 20);
         root->Mouse(WM_LBUTTONUP, 20, 20);
-        root->Mouse(WM_MOUSEWHEEL, 120, 70, static_cast<platform::WPARAM>(120) << 16);
+        root->Mouse(WM_MOUSEWHEEL, root->windowOrigin.x + 20, root->windowOrigin.y + 20,
+                    static_cast<platform::WPARAM>(120) << 16);
         EXPECT_EQ(Probe::seen.size(), block ? 0u : 3u) << "blockmousemsg " << block;
         // Outside the cover nothing is blocked.
         root->Mouse(WM_RBUTTONDOWN, 20, 300);

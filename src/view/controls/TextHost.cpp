@@ -24,7 +24,7 @@ CTextHost::CTextHost(IHostWindow* window, const gfx::RectF& rect, const TextHost
         face.resize(31);
     }
     charFormat_.face = platform::Utf32ToUtf8(face);
-    charFormat_.heightTwips = CharHeightTwips(settings.fontHeight, gfx::ScreenDpi());
+    charFormat_.heightTwips = CharHeightTwips(settings.fontHeight, settings.dpi);
     charFormat_.charset = 134;
     charFormat_.autoColor = false;
     charFormat_.color = settings.color & 0xFFFFFF;
@@ -46,7 +46,7 @@ void CTextHost::SetRect(const gfx::RectF& rect) {
         return;
     }
     rect_ = rect;
-    const double dpi = gfx::ScreenDpi();
+    const double dpi = settings_.dpi;
     extentHimetric_ = {gfx::MmToPx(rect.width, dpi) * 2540 / dpi,
                        gfx::MmToPx(rect.height, dpi) * 2540 / dpi};
     if (services_) {
@@ -115,7 +115,7 @@ void CTextHost::TxInvalidateRect(const richtext::TxRect* rect) {
     if (rect == nullptr) {
         window_->InvalidateArea(rect_, kUnitMillimetre);
     } else {
-        window_->Invalidate(PixelRect{rect->left, rect->top, rect->right, rect->bottom});
+        window_->Invalidate(platform::RectI{rect->left, rect->top, rect->Width(), rect->Height()});
     }
 }
 
@@ -187,7 +187,7 @@ void CTextHost::TxSetFocus() {
 }
 
 richtext::TxRect CTextHost::TxGetClientRect() {
-    const double dpi = gfx::ScreenDpi();
+    const double dpi = settings_.dpi;
     const auto px = [dpi](double mm) {
         return static_cast<int>(std::lround(gfx::MmToPx(mm, dpi)));
     };
@@ -195,7 +195,7 @@ richtext::TxRect CTextHost::TxGetClientRect() {
 }
 
 double CTextHost::TxGetResolution() {
-    return gfx::ScreenDpi();
+    return settings_.dpi;
 }
 
 std::uint32_t CTextHost::TxGetPropertyBits(std::uint32_t mask) {

@@ -31,6 +31,8 @@ struct TextHostSettings {
     richtext::Alignment alignment = richtext::Alignment::Left;
     std::uint32_t color = 0x000000; // 0xRRGGBB
     double fontHeight = 20.0;       // the templates' "font-height"
+    // The resolution of the surface the owner's tree is shown on.
+    double dpi = 96.0;
 };
 
 class CTextHost : public richtext::ITextHost {

@@ -3,12 +3,13 @@
 #include "view/IHostWindow.h"
 #include "view/StyleValues.h"
 
+#include "gfx/Bitmap.h"
 #include "gfx/Units.h"
+#include "platform/AtomicFile.h"
 #include "platform/Dialogs.h"
 #include "platform/Messages.h"
 
 #include <cmath>
-#include <fstream>
 #include <iterator>
 
 namespace Plenvo {
@@ -102,6 +103,7 @@ void CViewEdit::CreateTextHost() {
     }
     TextHostSettings settings;
     settings.fontFamily = fontFamily_;
+    settings.dpi = GetDpi();
     settings.editStyle = editStyle_;
     settings.wordWrap = multiline_;
     settings.alignment = richtext::Alignment::Left;
@@ -115,11 +117,11 @@ void CViewEdit::CreateTextHost() {
     if (!value_.empty()) {
         static constexpr std::string_view kFilePrefix = "file:///";
         if (value_.compare(0, kFilePrefix.size(), kFilePrefix) == 0) {
-            // The rest is the path; a file that cannot be read loads nothing.
-            std::ifstream file(value_.substr(kFilePrefix.size()), std::ios::binary);
-            if (file) {
-                const std::string bytes((std::istreambuf_iterator<char>(file)),
-                                        std::istreambuf_iterator<char>());
+            // The path keeps its leading slash, as a picture's does. Only a regular file within
+            // the pictures' size cap: a served template naming /dev/zero or a FIFO loads nothing.
+            std::string bytes;
+            if (platform::ReadRegularFile(value_.substr(kFilePrefix.size() - 1),
+                                          gfx::Bitmap::kMaxFileBytes, bytes)) {
                 host->LoadRtf(bytes);
             }
         } else {
@@ -143,7 +145,7 @@ void CViewEdit::Layout(gfx::RectF& result, gfx::PointF origin, gfx::SizeF& resul
         CreateTextHost();
     }
     if (textHost_ && autoHeight_) {
-        const double dpi = gfx::ScreenDpi();
+        const double dpi = textHost_->TxGetResolution();
         const int width = static_cast<int>(gfx::MmToPx(size_.width - 2 * contentPadding_, dpi));
         textHost_->SetHostWindow(GetHostWindow());
         const int pixels = textHost_->NaturalHeight(std::max(width, 1), dpi);

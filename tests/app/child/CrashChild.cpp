@@ -1,0 +1,110 @@
+// A program that the crash tests make crash in the ways a client can: it installs the crash
+// capture as the client does, says where it will crash (thread id and the return address of
+// the crashing frame) on its standard output, then crashes. Started again with "-dmp PATH" (as
+// the capture restarts it) it writes its arguments to "restarted.txt" in its working folder.
+#include "app/CrashCapture.h"
+#include "platform/Paths.h"
+
+#include <atomic>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <string>
+#include <sys/syscall.h>
+#include <thread>
+#include <unistd.h>
+
+namespace {
+
+volatile int* volatile nowhere = nullptr;
+volatile int stopRecursion = 0;
+
+void Say(const char* key, unsigned long long value) {
+    std::printf("%s=%llx\n", key, value);
+    std::fflush(stdout);
+}
+
+void SayFrame() {
+    Say("tid", static_cast<unsigned long long>(syscall(SYS_gettid)));
+}
+
+// The undefined-behaviour checker would stop the null write before it faults.
+__attribute__((noinline, no_sanitize("undefined"))) void WriteNull() {
+    Say("ret", reinterpret_cast<unsigned long long>(__builtin_return_address(0)));
+    SayFrame();
+    *nowhere = 1;
+}
+
+__attribute__((noinline)) void Abort() {
+    Say("ret", reinterpret_cast<unsigned long long>(__builtin_return_address(0)));
+    SayFrame();
+    std::abort();
+}
+
+__attribute__((noinline)) int Recurse(int depth) {
+    volatile char frame[512];
+    frame[0] = static_cast<char>(depth);
+    if (depth == 1) {
+        Say("ret", reinterpret_cast<unsigned long long>(__builtin_return_address(0)));
+        SayFrame();
+    }
+    if (stopRecursion) {
+        return depth;
+    }
+    return Recurse(depth + 1) + frame[0];
+}
+
+__attribute__((noinline)) void CallWriteNull() {
+    WriteNull();
+    std::printf("not reached\n");
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc >= 2 && std::strcmp(argv[1], "-dmp") == 0) {
+        std::ofstream out("restarted.txt");
+        for (int i = 1; i < argc; ++i) {
+            out << argv[i] << '\n';
+        }
+        return 0;
+    }
+    if (argc < 3) {
+        std::fprintf(stderr, "usage: %s null|abort|thread|overflow DUMP\n", argv[0]);
+        return 2;
+    }
+    const std::string mode = argv[1];
+    std::atomic<bool> installed{false};
+    // Started before the capture is installed, as the HTTP worker is.
+    std::thread early([&] {
+        while (!installed) {
+            std::this_thread::yield();
+        }
+        if (mode == "overflow") {
+            Recurse(0);
+        }
+        for (;;) {
+            pause();
+        }
+    });
+    early.detach();
+    if (!Plenvo::InstallCrashCapture(argv[2], platform::ExecutablePath())) {
+        return 3;
+    }
+    installed = true;
+    if (mode == "null") {
+        CallWriteNull();
+    } else if (mode == "abort") {
+        Abort();
+    } else if (mode == "thread") {
+        std::thread second([] { CallWriteNull(); });
+        second.join();
+    } else if (mode == "wait") {
+        std::printf("ready\n");
+        std::fflush(stdout);
+    }
+    for (;;) {
+        pause();
+    }
+}
