@@ -1,16 +1,20 @@
 #include "app/MainThread.h"
 
 #include "app/CrashCapture.h"
+#include "app/TerminationWatch.h"
 #include "gfx/Units.h"
 #include "net/ClientExit.h"
 #include "net/ServiceUrl.h"
 #include "net/Session.h"
 #include "net/Worker.h"
+#include "plan/Uploader.h"
+#include "plan/VersionFolder.h"
 #include "platform/Dialogs.h"
 #include "platform/Display.h"
 #include "platform/Messages.h"
 #include "platform/Messaging.h"
 #include "platform/Paths.h"
+#include "platform/Tick.h"
 #include "view/View.h"
 
 #include <algorithm>
@@ -24,6 +28,9 @@ CMainThread* current = nullptr;
 
 // String resource 104.
 constexpr const char* kStartupFailed = "程序启动错误!";
+
+// Posted by the termination watch to the message-only window.
+constexpr platform::UINT kTerminateMessage = 0x0903;
 
 } // namespace
 
@@ -60,6 +67,8 @@ CMainThread::CMainThread(Options options) : options_(std::move(options)) {
         throw StartupError("cannot read the executable's path");
     }
     dataFolder_ = ChooseDataFolder(platform::DirectoryOf(exe));
+    versions_ = std::make_shared<CVersionFolder>(dataFolder_);
+    CVersionFolder::SetCurrent(versions_);
     // 4. The HTTP worker thread.
     try {
         SimpleCurl::StartWorker();
@@ -108,18 +117,14 @@ void CMainThread::RememberPlanDefaults(const PlanChoices& choices) {
     config.WriteDefaultValue(CConfiguration::kSubject, choices.subject);
 }
 
-void CMainThread::StartUploadThread() {
-    if (uploadThreadStarted_) {
-        return;
-    }
-    uploadThreadStarted_ = true;
-    // The uploader of saved versions starts here; it watches exitEvent_ and is waited for at
-    // shutdown for at most kUploadStopWaitMs.
-}
-
 CMainThread::~CMainThread() {
+    terminationWatch_.reset();
     if (hwnd_ && platform::IsWindow(hwnd_)) {
         platform::DestroyWindow(hwnd_);
+    }
+    StopUploadThread();
+    if (CVersionFolder::Current() == versions_) {
+        CVersionFolder::SetCurrent(nullptr);
     }
     if (current == this) {
         current = nullptr;
@@ -134,6 +139,12 @@ bool CMainThread::CreateMessageWindow() {
         [this](platform::HWND h, platform::UINT m, platform::WPARAM w, platform::LPARAM l) {
             return WindowProc(h, m, w, l);
         });
+    if (hwnd_ != 0 && options_.watchTermination && CTerminationWatch::Blocked() &&
+        !terminationWatch_) {
+        const platform::HWND target = hwnd_;
+        terminationWatch_ = std::make_unique<CTerminationWatch>(
+            [target] { platform::PostMessage(target, kTerminateMessage, 0, 0); });
+    }
     return hwnd_ != 0;
 }
 
@@ -159,6 +170,9 @@ platform::LRESULT CMainThread::WindowProc(platform::HWND hwnd, platform::UINT me
         return OnCreate();
     case platform::WM_DESTROY:
         OnDestroy();
+        return 0;
+    case kTerminateMessage:
+        Terminate();
         return 0;
     default:
         return 0;
@@ -228,15 +242,58 @@ void CMainThread::OnViewClosed(CView* view, std::uint64_t stamp) {
     }
 }
 
+// The one place the upload of saved versions starts, after a successful login. Only the first
+// call starts it: the login page can stay after a silent first-load failure, and a second sign-in
+// must not start a second thread.
+void CMainThread::StartUploadThread() {
+    if (uploadThread_.joinable()) {
+        return;
+    }
+    auto uploader =
+        std::make_shared<CUploader>(versions_, serviceBase_, session_, &platform::GetTickCount);
+    uploadThread_ = std::thread([uploader, exit = exitEvent_, ended = uploadEnded_] {
+        uploader->Run(*exit);
+        ended->Set();
+    });
+}
+
+void CMainThread::StopUploadThread() {
+    exitEvent_->Set();
+    if (!uploadThread_.joinable()) {
+        return;
+    }
+    if (uploadEnded_->Wait(kUploadStopWaitMs)) {
+        uploadThread_.join();
+    } else {
+        // Overran its bound: the program ends without it; what it holds is shared with it.
+        uploadThread_.detach();
+    }
+}
+
+void CMainThread::Terminate() {
+    for (const auto& view : views_) {
+        if (view->PageName() == "main") {
+            // As the teacher's close: the open plan's version is written first, and when it
+            // cannot be, the teacher is asked before the changes are lost.
+            const auto keep = view;
+            keep->Close();
+            return;
+        }
+    }
+    Close();
+}
+
 void CMainThread::OnDestroy() {
-    // 1. Tell the service the client ends; reply and failure do not matter.
+    // 1. The upload thread's last pass sends what the closing window just wrote. It runs while
+    //    the session is still signed in (the exit notice ends it on the service) and while the
+    //    worker still performs transfers.
+    StopUploadThread();
+    // 2. Tell the service the client ends; reply and failure do not matter.
     NotifyClientExit(CServiceEndpoints(serviceBase_), session_);
-    // 2. Stop the HTTP worker.
+    // 3. Stop the HTTP worker.
     if (SimpleCurl::WorkerRunning()) {
         SimpleCurl::StopWorker(kWorkerStopWaitMs);
     }
-    // 3. Signal the exit event; the upload thread is waited for here.
-    exitEvent_.Set();
     // 4. End the message loop.
     platform::PostQuitMessage(0);
     // 5. No current application object any more.

@@ -13,6 +13,7 @@
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace SimpleCurl {
@@ -21,6 +22,8 @@ class CSession;
 
 namespace Plenvo {
 
+class CTerminationWatch;
+class CVersionFolder;
 class CView;
 
 // Start-up cannot go on (a folder that cannot be made, the HTTP worker not starting).
@@ -38,6 +41,9 @@ public:
         bool offscreenWindows = false;
         // Fatal signals write a dump and restart the program (the client, not its tests).
         bool captureCrashes = false;
+        // SIGTERM closes the main window as the teacher's close does; needs
+        // CTerminationWatch::BlockInProcess() before any thread starts.
+        bool watchTermination = false;
     };
 
     static constexpr long kWorkerStopWaitMs = 5000;
@@ -65,7 +71,7 @@ public:
     // first call starts it: the login page can stay after a silent first-load failure, and a
     // second sign-in must not start a second thread.
     void StartUploadThread() override;
-    bool UploadThreadStarted() const { return uploadThreadStarted_; }
+    bool UploadThreadStarted() const { return uploadThread_.joinable(); }
 
     // --- IApplication ---
     std::shared_ptr<SimpleCurl::CSession> GetSession() const override { return session_; }
@@ -80,6 +86,8 @@ public:
     std::vector<std::shared_ptr<CView>> GetViews() const override { return views_; }
     // Registered on every page window: the main window's end ends the program.
     void OnViewClosed(CView* view, std::uint64_t stamp);
+    // Closes the main window as the teacher's close does (the desktop's SIGTERM).
+    void Terminate();
 
     platform::HWND Handle() const { return hwnd_; }
     const std::shared_ptr<CUserInfo>& User() const { return user_; }
@@ -88,9 +96,11 @@ public:
     const std::string& ServiceBase() const { return serviceBase_; }
     const std::vector<std::shared_ptr<CView>>& Views() const { return views_; }
     const std::string& DataFolder() const { return dataFolder_; }
+    // The saved versions of plans in the data folder, shared with the upload thread.
+    const std::shared_ptr<CVersionFolder>& Versions() const { return versions_; }
     const std::string& ConfigPath() const { return configPath_; }
     CConfiguration Config() const { return CConfiguration(configPath_); }
-    platform::Event& ExitEvent() { return exitEvent_; }
+    platform::Event& ExitEvent() { return *exitEvent_; }
     const Options& StartOptions() const { return options_; }
 
     // The folder for saved plan versions: beside the executable, or the user's data folder when
@@ -102,6 +112,8 @@ private:
                                  platform::LPARAM l);
     platform::LRESULT OnCreate();
     void OnDestroy();
+    // Sets the exit event and waits, within its bound, for the upload thread's last pass.
+    void StopUploadThread();
     std::shared_ptr<CView> OpenView(const std::string& pageName);
 
     platform::HWND hwnd_ = 0;
@@ -109,9 +121,13 @@ private:
     std::shared_ptr<CUserInfo> user_;
     std::shared_ptr<SimpleCurl::CSession> session_;
     std::string dataFolder_;
-    platform::Event exitEvent_{true, false};
-    bool uploadThreadStarted_ = false;
     CLoginRequest loginRequest_;
+    std::shared_ptr<CVersionFolder> versions_;
+    // Shared with the upload thread, which may outlive this object when it overruns its bound.
+    std::shared_ptr<platform::Event> exitEvent_ = std::make_shared<platform::Event>(true, false);
+    std::shared_ptr<platform::Event> uploadEnded_ = std::make_shared<platform::Event>(true, false);
+    std::thread uploadThread_;
+    std::unique_ptr<CTerminationWatch> terminationWatch_;
     std::string configPath_;
     std::string serviceBase_;
     Options options_;

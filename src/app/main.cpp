@@ -1,10 +1,12 @@
 #include "app/CommandLine.h"
 #include "app/CrashReport.h"
 #include "app/MainThread.h"
+#include "app/TerminationWatch.h"
 #include "net/ServiceUrl.h"
+#include "plan/PlanElements.h"
+#include "plan/PlanSaving.h"
 #include "platform/Paths.h"
 #include "pages/Pages.h"
-#include "plan/PlanElements.h"
 #include "view/controls/Controls.h"
 
 #include <cstdio>
@@ -13,6 +15,8 @@
 
 int main(int argc, char** argv) {
     using namespace Plenvo;
+    // Before any thread starts, so that every thread inherits it.
+    CTerminationWatch::BlockInProcess();
     const CommandLine commandLine = ParseCommandLine(std::vector<std::string>(argv, argv + argc));
     for (const std::string& dump : commandLine.dumpPaths) {
         if (!ReportCrash(ReadServiceUrl(platform::FullPath("cfg.ini"), commandLine.serviceUrl),
@@ -23,8 +27,9 @@ int main(int argc, char** argv) {
     RegisterControls();
     RegisterPlanElements();
     RegisterPages();
+    CPlanSaving::Register();
     try {
-        CMainThread app(CMainThread::Options{commandLine.serviceUrl, false, true});
+        CMainThread app(CMainThread::Options{commandLine.serviceUrl, false, true, true});
         if (!app.CreateMessageWindow()) {
             return 1;
         }

@@ -89,6 +89,8 @@ public:
     bool IsPrinting() const { return printing_ != 0; }
 
     const PlanRecord& GetRecord() const { return record_; }
+    // A saved version laid over the plan brings its own title, grade and subject.
+    PlanRecord& MutableRecord() { return record_; }
     const std::vector<std::shared_ptr<CGridLine>>& Lines() const { return lines_; }
     double ScrollOffset() const { return scrollOffset_; }
     double ContentHeight() const { return contentHeight_; }

@@ -103,8 +103,8 @@ platform::LRESULT CView::WindowProc(platform::HWND, platform::UINT message, plat
         OnCreate();
         return 0;
     case WM_CLOSE:
-        if (GetViewHooks().closing) {
-            GetViewHooks().closing(*this);
+        if (GetViewHooks().closing && !GetViewHooks().closing(*this)) {
+            return 0;
         }
         Destroy();
         return 0;

@@ -14,7 +14,9 @@ struct ViewHooks {
     // Ctrl+S: save the open plan to the service.
     std::function<void(CView& view)> save;
     // The window is about to close: write a saved version of the open plan when it changed.
-    std::function<void(CView& view)> closing;
+    // False keeps the window open (the teacher chose not to lose changes that could not be
+    // written).
+    std::function<bool(CView& view)> closing;
     // A plan is about to be replaced in the window (another plan opened): write a saved version of
     // the open plan when it changed.
     std::function<void(CView& view)> replacingPlan;
