@@ -143,8 +143,9 @@ void OnContextMenu(CView& view, const std::string& parameter) {
         // At the pointer: the client point of the click made a screen point.
         const gfx::PointF at = list->GetLastPoint();
         const Point origin = view.ScreenToClient({0, 0});
-        menu.x = static_cast<int>(gfx::MmToPx(at.x)) - origin.x;
-        menu.y = static_cast<int>(gfx::MmToPx(at.y)) - origin.y;
+        const double dpi = view.GetDpi();
+        menu.x = static_cast<int>(gfx::MmToPx(at.x, dpi)) - origin.x;
+        menu.y = static_cast<int>(gfx::MmToPx(at.y, dpi)) - origin.y;
     }
     const auto hold = std::static_pointer_cast<CView>(view.shared_from_this());
     switch (platform::TrackPopupMenu(menu)) {
@@ -203,9 +204,6 @@ void CMainPage::Refresh(CView& view) {
 }
 
 void CMainPage::OpenPlanById(CView& view, int id) {
-    if (GetViewHooks().replacingPlan) {
-        GetViewHooks().replacingPlan(view);
-    }
     view.ShowProgress();
     ReplyHandlers handlers = PlanReplyHandlers(view, [](CView& v, Json& reply) {
         const auto data = reply.find("lpdata");
@@ -220,7 +218,7 @@ void CMainPage::ShowPlan(CView& view, Json planData) {
     if (!container) {
         return;
     }
-    container->ClearChildren();
+    ClearContainer(view, *container);
     if (!planData.is_object()) {
         planData = Json::object();
     }

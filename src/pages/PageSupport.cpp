@@ -4,6 +4,7 @@
 #include "pages/IApplication.h"
 #include "view/View.h"
 #include "view/ViewFactory.h"
+#include "view/ViewHooks.h"
 #include "view/controls/ViewList.h"
 
 #include <cstdlib>
@@ -32,6 +33,15 @@ std::shared_ptr<SimpleCurl::CSimpleCurlAsync> NewRequest(const char* source, int
                                                           app ? app->GetSession() : nullptr);
 }
 
+void ClearContainer(CView& view, CViewElement& container) {
+    // Whatever leaves the container takes its unsaved edits with it: the open plan writes them
+    // first, at the moment it is really replaced (keys typed while a reply was on its way count).
+    if (GetViewHooks().replacingPlan) {
+        GetViewHooks().replacingPlan(view);
+    }
+    container.ClearChildren();
+}
+
 std::shared_ptr<CViewElement> ShowInContainer(CView& view, const std::string& member,
                                               bool clearFirst) {
     const Json& description = view.GetDescription();
@@ -48,7 +58,7 @@ std::shared_ptr<CViewElement> ShowInContainer(CView& view, const std::string& me
         return nullptr;
     }
     if (clearFirst) {
-        container->ClearChildren();
+        ClearContainer(view, *container);
     }
     Json copy = *it;
     if (copy.is_object() && (!copy.contains("layer") || !copy["layer"].is_number() ||

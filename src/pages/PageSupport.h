@@ -30,6 +30,8 @@ void ShowError(CView& view, const std::string& text);
 CServiceEndpoints Endpoints();
 // A request on the application's session.
 std::shared_ptr<SimpleCurl::CSimpleCurlAsync> NewRequest(const char* source, int line);
+// Empties the content element; the open plan saves its changes first.
+void ClearContainer(CView& view, CViewElement& container);
 // Empties the content area and builds the template member into it; returns the new subtree, or
 // none when the member or the content area is missing. A subtree without a layer of its own is
 // put one layer above the content area, as a described child would be.

@@ -45,8 +45,9 @@ bool IsArrow(WPARAM key) {
     return key == VK_LEFT || key == VK_RIGHT || key == VK_UP || key == VK_DOWN;
 }
 
-gfx::PointF PointMm(LPARAM lParam) {
-    return {gfx::PxToMm(LowWord(lParam)), gfx::PxToMm(HighWord(lParam))};
+gfx::PointF PointMm(IPage& page, LPARAM lParam) {
+    const double dpi = page.GetDpi();
+    return {gfx::PxToMm(LowWord(lParam), dpi), gfx::PxToMm(HighWord(lParam), dpi)};
 }
 
 void ReplaceAll(std::string& text, std::string_view from, const std::string& to) {
@@ -238,7 +239,7 @@ double CGridCell::Layout(gfx::PointF point, gfx::RectF& changed) {
         }
         height = std::max(minimumHeight_, y - y_);
     } else {
-        const double dpi = gfx::ScreenDpi();
+        const double dpi = page_->GetDpi();
         textHost_->SetHostWindow(page_->GetHostWindow());
         const int width =
             std::max(1, static_cast<int>(gfx::MmToPx(width_ - 2 * innerMargin_, dpi)));
@@ -536,7 +537,7 @@ bool CGridCell::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESUL
             return false;
         }
         if (IsMouse(message) || message == WM_SETCURSOR) {
-            const bool inside = Rect().Contains(PointMm(lParam));
+            const bool inside = Rect().Contains(PointMm(*page_, lParam));
             if (!inside && !page_->HasCellCapture(this)) {
                 return RouteToLines(message, wParam, lParam, result);
             }

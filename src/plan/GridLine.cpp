@@ -19,8 +19,9 @@ namespace {
 
 constexpr UINT kQuestionIcon = 0x20; // MB_ICONQUESTION
 
-gfx::PointF PointMm(LPARAM lParam) {
-    return {gfx::PxToMm(LowWord(lParam)), gfx::PxToMm(HighWord(lParam))};
+gfx::PointF PointMm(IPage& page, LPARAM lParam) {
+    const double dpi = page.GetDpi();
+    return {gfx::PxToMm(LowWord(lParam), dpi), gfx::PxToMm(HighWord(lParam), dpi)};
 }
 
 } // namespace
@@ -175,7 +176,7 @@ bool CGridLine::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESUL
     // Adding or removing may release this line while it handles the message.
     const auto self = shared_from_this();
     if (message == WM_LBUTTONDOWN) {
-        const gfx::PointF point = PointMm(lParam);
+        const gfx::PointF point = PointMm(*page_, lParam);
         if (extendable_ && AddIconRect().Contains(point)) {
             page_->InsertLineAfter(this);
             return true;

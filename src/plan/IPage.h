@@ -28,6 +28,8 @@ public:
     virtual void InsertLineAfter(CGridLine* line) = 0;
     virtual void RemoveLine(CGridLine* line) = 0;
     virtual gfx::PointF GetPosition() = 0;
+    // The resolution of the surface the plan is laid out for: the window's, or a printer's.
+    virtual double GetDpi() = 0;
     virtual std::shared_ptr<CGridCell> CellAt(gfx::PointF pointMm) = 0;
     virtual std::shared_ptr<CGridCell> FindCell(const std::string& name) = 0;
     virtual bool IsFocused(ElementId id) = 0;

@@ -282,8 +282,9 @@ void CViewPlenvo::UpdateScrollRange() {
     if (!scrollBar_) {
         return;
     }
-    const auto pixels = [](double mm) {
-        return static_cast<std::int32_t>(std::clamp(gfx::MmToPx(mm), 0.0, 2147483647.0));
+    const double dpi = GetDpi();
+    const auto pixels = [dpi](double mm) {
+        return static_cast<std::int32_t>(std::clamp(gfx::MmToPx(mm, dpi), 0.0, 2147483647.0));
     };
     ScrollInfo info;
     info.maximum = pixels(contentHeight_);

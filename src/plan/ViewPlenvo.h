@@ -68,6 +68,7 @@ public:
     bool HasCellCapture(const CGridCell* cell) override;
     void SaveVersion() override;
     std::uint32_t GetTickCount() override;
+    double GetDpi() override { return CViewElement::GetDpi(); }
     std::int64_t Now() override;
     bool NameInUse(const std::string& stem) override;
     void AnnounceSubLine(const std::string& name) override;

@@ -38,6 +38,7 @@ TEST_F(PageWindow, HooksRunForTheirEventsAndTheWindowWithoutThemStillWorks) {
     };
     hooks.closing = [&](CView& v) {
         calls.push_back(v.WindowExists() ? "closing:open" : "closing:gone");
+        return true;
     };
     Open(kWhitePage);
     // The hook sees the tree of the applied template.

@@ -26,7 +26,7 @@ std::string DeadDisplay() {
 } // namespace
 
 TEST(ClientStart, WithoutADisplayItSaysWhyAndExitsNonZero) {
-    for (const std::string display : {std::string(), DeadDisplay()}) {
+    for (const std::string& display : {std::string(), DeadDisplay()}) {
         SCOPED_TRACE(display.empty() ? "DISPLAY unset" : "DISPLAY=" + display);
         TempDir dir;
         std::map<std::string, std::string> env{{"NO_AT_BRIDGE", "1"}};

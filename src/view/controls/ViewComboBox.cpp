@@ -119,8 +119,9 @@ void CViewComboBox::Layout(gfx::RectF& result, gfx::PointF origin, gfx::SizeF& r
     CViewElement::Layout(result, origin, resultSize, registerInLayer);
     const gfx::RectF& c = contentRect_;
     if (icon_) {
-        const double w = gfx::PxToMm(icon_->Width());
-        const double h = gfx::PxToMm(icon_->Height());
+        const double dpi = GetDpi();
+        const double w = gfx::PxToMm(icon_->Width(), dpi);
+        const double h = gfx::PxToMm(icon_->Height(), dpi);
         iconRect_ = {c.x + c.width - w - kIconInset, c.y + (c.height - h) * 0.5, w, h};
     }
     dropRect_ = {c.x, c.y + c.height + kDropGap, c.width, 0};

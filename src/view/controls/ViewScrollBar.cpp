@@ -25,20 +25,18 @@ int ToPixels(double value, double low, double high) {
 
 CViewScrollBar::CViewScrollBar(Json description) : CViewElement(std::move(description)) {}
 
-double CViewScrollBar::Dpi() {
-    return gfx::ScreenDpi();
-}
-
 bool CViewScrollBar::HasThumb() const {
     return static_cast<std::int64_t>(info_.maximum) - info_.minimum > info_.page;
 }
 
 void CViewScrollBar::ComputeThumb() {
-    const double dpi = Dpi();
+    const double dpi = GetDpi();
+    geometry_.dpi = dpi;
     const auto px = [dpi](double mm) { return ToPixels(gfx::MmToPx(mm, dpi), -1e9, 1e9); };
-    geometry_.track = {px(contentRect_.x), px(contentRect_.y),
-                       px(contentRect_.x + contentRect_.width),
-                       px(contentRect_.y + contentRect_.height)};
+    const int left = px(contentRect_.x);
+    const int top = px(contentRect_.y);
+    geometry_.track = {left, top, px(contentRect_.x + contentRect_.width) - left,
+                       px(contentRect_.y + contentRect_.height) - top};
     geometry_.thumbTop = 0;
     geometry_.thumbBottom = 0;
     if (!HasThumb()) {
@@ -47,7 +45,7 @@ void CViewScrollBar::ComputeThumb() {
     // Positions run from the minimum to the last one that still fills the page.
     const double range = static_cast<double>(info_.maximum) - info_.minimum;
     const double span = range - info_.page;
-    const double trackHeight = std::max(0, geometry_.track.bottom - geometry_.track.top);
+    const double trackHeight = std::max(0, geometry_.track.height);
     const int length = ToPixels(info_.page / range * trackHeight, 0, trackHeight);
     const double free = std::max(0.0, gfx::MmToPx(size_.height, dpi) - length);
     const double p = dragging_ ? info_.trackPosition : info_.position;
@@ -85,7 +83,7 @@ void CViewScrollBar::SetScrollInfo(const ScrollInfo& info, unsigned mask) {
 
 void CViewScrollBar::SetScrollPos(double mm) {
     ScrollInfo info;
-    info.position = ToPixels(std::round(gfx::MmToPx(mm, Dpi())), -2147483647.0, 2147483647.0);
+    info.position = ToPixels(std::round(gfx::MmToPx(mm, GetDpi())), -2147483647.0, 2147483647.0);
     SetScrollInfo(info, SIF_POS);
 }
 
@@ -93,8 +91,8 @@ gfx::RectF CViewScrollBar::ThumbRect() const {
     if (!HasThumb() || geometry_.thumbBottom <= geometry_.thumbTop) {
         return {};
     }
-    const double dpi = Dpi();
-    return {contentRect_.x, gfx::PxToMm(geometry_.track.top + geometry_.thumbTop, dpi),
+    const double dpi = geometry_.dpi;
+    return {contentRect_.x, gfx::PxToMm(geometry_.track.y + geometry_.thumbTop, dpi),
             contentRect_.width, gfx::PxToMm(geometry_.thumbBottom - geometry_.thumbTop, dpi)};
 }
 
@@ -154,7 +152,7 @@ bool CViewScrollBar::HandleMessage(platform::UINT message, platform::WPARAM,
             }
             return true;
         }
-        const double dpi = Dpi();
+        const double dpi = GetDpi();
         const double dy = gfx::MmToPx(point.y - pressPoint_.y, dpi);
         const int length = dragGeometry_.thumbBottom - dragGeometry_.thumbTop;
         const double free = gfx::MmToPx(size_.height, dpi) - length;

@@ -46,12 +46,12 @@ public:
 
 private:
     struct Geometry {
-        PixelRect track;
+        platform::RectI track;
+        // The resolution the track was converted with.
+        double dpi = 96.0;
         int thumbTop = 0;
         int thumbBottom = 0;
     };
-    // The resolution the bar converts with: the desktop's.
-    static double Dpi();
     // Track rectangle and thumb for the current information and the element's rectangle.
     void ComputeThumb();
 
