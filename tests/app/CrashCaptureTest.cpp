@@ -167,6 +167,11 @@ TEST_F(CrashCaptureTest, StackOverflowOnEarlyThreadLeavesDump) {
 }
 
 TEST_F(CrashCaptureTest, SignalFromOutsideLeavesDump) {
+#ifdef __SANITIZE_THREAD__
+    // The thread sanitizer takes asynchronous signals itself and hands them on only at its own
+    // delivery points, so a SIGSEGV from outside never reaches the handler as the kernel sends it.
+    GTEST_SKIP() << "asynchronous signals are redelivered by the thread sanitizer";
+#endif
     const Crash crash = Run("wait", dumpPath_);
     ASSERT_TRUE(crash.exitCode.has_value());
     EXPECT_EQ(*crash.exitCode, 128 + SIGSEGV);

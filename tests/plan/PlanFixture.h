@@ -23,6 +23,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <mutex>
 #include <string>
 
 namespace plantest {
@@ -46,6 +47,7 @@ protected:
         RegisterPlanElements();
         gfx::SetScreenDpi(96);
         server.Get("event", [this](const httplib::Request&, httplib::Response& res) {
+            std::lock_guard lock(eventMutex);
             res.status = eventStatus;
             res.set_content(eventBody, "application/json");
         });
@@ -123,9 +125,17 @@ protected:
         return targets;
     }
 
-    nettest::TestServer server;
+    // The server's threads answer with these; the test sets them through SetEventReply.
+    void SetEventReply(int status, std::string body) {
+        std::lock_guard lock(eventMutex);
+        eventStatus = status;
+        eventBody = std::move(body);
+    }
+    std::mutex eventMutex;
     int eventStatus = 200;
     std::string eventBody = R"({"ok":true})";
+    // After the reply it serves, so that it stops before the reply goes away.
+    nettest::TestServer server;
     std::uint32_t tick = 5000;
     std::int64_t now = 1750000000;
     std::shared_ptr<CView> view;

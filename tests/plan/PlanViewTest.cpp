@@ -141,7 +141,7 @@ TEST_F(PlanView, AddLineIconCopiesTheLineBelowItWithFreshNamesAndTellsTheService
 }
 
 TEST_F(PlanView, AnAddedLineTheServiceRefusedIsRemovedAgainWithABottomMessage) {
-    eventBody = R"({"ok":false,"error":"无法在此处添加行"})";
+    SetEventReply(200, R"({"ok":false,"error":"无法在此处添加行"})");
     Open();
     const gfx::RectF icon = plan->Lines()[3]->AddIconRect();
     ClickAt(icon.x + 1, icon.y + 1);
@@ -153,8 +153,7 @@ TEST_F(PlanView, AnAddedLineTheServiceRefusedIsRemovedAgainWithABottomMessage) {
     EXPECT_NE(band.find("无法在此处添加行"), std::string::npos) << band;
 
     // A broken transfer too.
-    eventStatus = 500;
-    eventBody = "oops";
+    SetEventReply(500, "oops");
     ClickAt(icon.x + 1, icon.y + 1);
     ASSERT_TRUE(testsupport::PumpUntil([&] { return server.Count("event") == 2; }, 5000));
     ASSERT_TRUE(testsupport::PumpUntil([&] { return plan->Lines().size() == 5u; }, 5000));

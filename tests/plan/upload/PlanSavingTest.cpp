@@ -104,11 +104,12 @@ protected:
 
     TempDir dir;
     std::shared_ptr<CVersionFolder> folder;
-    nettest::TestServer server;
     std::mutex mutex;
     std::condition_variable cv;
     bool open = true;
     std::string reply = R"({"ok":true})";
+    // After what it answers with, so that it stops before those go away.
+    nettest::TestServer server;
     std::shared_ptr<CView> view;
     std::shared_ptr<CViewPlenvo> plan;
     std::uint32_t tick = 1000;
@@ -195,7 +196,10 @@ TEST_F(PlanSaving, TheDirectSaveClearsOnlyCellsUnchangedSinceTheyWereSent) {
     ASSERT_TRUE(folder->Save("42", {{"id", "42"}, {"row.a", "自动保存的旧版本"}}).ok);
     Edit("row.a", "发送的内容");
     Edit("row.c", "也发送了");
-    open = false;
+    {
+        std::lock_guard lock(mutex);
+        open = false;
+    }
     plan->SaveToService();
     EXPECT_TRUE(view->Overlays().Cover()) << "the progress cover while the request is away";
     // Typed while the save is on its way.
@@ -215,7 +219,10 @@ TEST_F(PlanSaving, TheDirectSaveClearsOnlyCellsUnchangedSinceTheyWereSent) {
     EXPECT_EQ(requests[0].body.find("lessiontitle"), std::string::npos);
 
     // A refusal is shown and clears nothing.
-    reply = R"({"ok":false,"error":"教案已被删除"})";
+    {
+        std::lock_guard lock(mutex);
+        reply = R"({"ok":false,"error":"教案已被删除"})";
+    }
     Edit("row.c", "再改一次");
     plan->SaveToService();
     ASSERT_TRUE(testsupport::PumpUntil([&] { return Toast() != "保存成功"; }, 20000));
