@@ -56,7 +56,7 @@ TEST_F(PageWindow, HooksRunForTheirEventsAndTheWindowWithoutThemStillWorks) {
     EXPECT_EQ(planId, 4711);
     // Posted, as other threads and pages send them, the private messages arrive the same way.
     platform::PostMessage(hwnd, platform::WM_REFRESH_HISTORY, 0, 0);
-    testsupport::PumpFor(0);
+    testsupport::PumpPending();
     // Closing asks the hook while the window still exists, then the window goes.
     view->Close();
     EXPECT_FALSE(view->WindowExists());

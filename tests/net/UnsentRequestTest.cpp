@@ -19,7 +19,7 @@
 
 using namespace SimpleCurl;
 using nettest::TestServer;
-using testsupport::PumpFor;
+using testsupport::PumpPending;
 using testsupport::PumpUntil;
 
 namespace {
@@ -98,7 +98,9 @@ TEST(UnsentRequest, TransferTheLibraryRefusesToStartIsRetriedAndDeliveredOnce) {
     request->Get(server.Url("history"), outcome.Recorder());
     ASSERT_TRUE(PumpUntil([&] { return outcome.calls > 0; }, kGenerousMs))
         << "the refused request was never completed";
-    PumpFor(100);
+    // Once the dispatcher no longer holds it, no completion can follow.
+    ASSERT_TRUE(PumpUntil([&] { return dispatcher->InFlight() == before; }, kGenerousMs));
+    PumpPending();
     EXPECT_EQ(outcome.calls, 1);
     EXPECT_EQ(outcome.reply.status, 200);
     EXPECT_EQ(outcome.reply.body, "[]");
@@ -123,7 +125,9 @@ TEST(UnsentRequest, StoppingTheWorkerCompletesRunningAndLaterRequestsWithTheReas
     NewRequest()->Post(listener.Url("save"), {{"id", "1"}}, later.Recorder());
     ASSERT_TRUE(PumpUntil([&] { return running.calls > 0 && later.calls > 0; }, kGenerousMs))
         << "a request was left in flight after the worker stopped";
-    PumpFor(100);
+    // Once the dispatcher no longer holds it, no completion can follow.
+    ASSERT_TRUE(PumpUntil([&] { return dispatcher->InFlight() == before; }, kGenerousMs));
+    PumpPending();
     for (const Outcome* outcome : {&running, &later}) {
         EXPECT_EQ(outcome->calls, 1);
         EXPECT_NE(outcome->reply.result, 0);
@@ -139,13 +143,17 @@ TEST(UnsentRequest, AStartedRequestCannotBeStartedAgain) {
     TestServer server;
     server.Get("a", [](const auto&, auto& res) { res.set_content("a", "text/plain"); });
     server.Start();
+    auto dispatcher = CThreadDispatcher::Current();
+    const size_t before = dispatcher->InFlight();
     auto request = NewRequest();
     Outcome first, again;
     request->Get(server.Url("a"), first.Recorder());
     EXPECT_THROW(request->Post(server.Url("a"), {{"k", "v"}}, again.Recorder()), std::logic_error);
     ASSERT_TRUE(PumpUntil([&] { return first.calls > 0; }, kGenerousMs));
     EXPECT_THROW(request->Get(server.Url("a"), again.Recorder()), std::logic_error);
-    PumpFor(100);
+    // Once the dispatcher no longer holds it, no completion can follow.
+    ASSERT_TRUE(PumpUntil([&] { return dispatcher->InFlight() == before; }, kGenerousMs));
+    PumpPending();
     EXPECT_EQ(first.calls, 1);
     EXPECT_EQ(first.reply.body, "a");
     EXPECT_EQ(again.calls, 0);
