@@ -3,6 +3,10 @@
 #include "platform/Encoding.h"
 #include "platform/Profile.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace Plenvo {
 
 namespace {
@@ -19,6 +23,17 @@ std::string CutToBuffer(const std::string& value) {
     return platform::Utf32ToUtf8(cps);
 }
 
+// cfg.ini holds the password in plain text: it is made readable by its owner only before any
+// write, and every rewrite keeps the mode of the file it replaces.
+void RestrictToOwner(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+    if (fd < 0) {
+        return;
+    }
+    ::fchmod(fd, 0600);
+    ::close(fd);
+}
+
 } // namespace
 
 CConfiguration::CConfiguration(std::string path) : path_(std::move(path)) {}
@@ -30,6 +45,7 @@ std::string CConfiguration::ReadLoginValue(std::string_view key,
 
 void CConfiguration::WriteLoginValues(std::string_view id, std::string_view name,
                                       std::string_view password) const {
+    RestrictToOwner(path_);
     platform::WritePrivateProfileString(kLoginSection, kId, id, path_);
     platform::WritePrivateProfileString(kLoginSection, kName, name, path_);
     platform::WritePrivateProfileString(kLoginSection, kPassword, password, path_);
@@ -40,6 +56,7 @@ int CConfiguration::ReadDefaultValue(std::string_view key) const {
 }
 
 void CConfiguration::WriteDefaultValue(std::string_view key, int value) const {
+    RestrictToOwner(path_);
     platform::WritePrivateProfileString(kDefaultsSection, key, std::to_string(value), path_);
 }
 

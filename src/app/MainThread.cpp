@@ -78,6 +78,35 @@ CMainThread::CMainThread(Options options) : options_(std::move(options)) {
     // 8. The crash filter is installed here.
 }
 
+void CMainThread::SignIn(const LoginValues& sent) {
+    user_ = std::make_shared<CUserInfo>(CUserInfo{sent.id, sent.name, sent.password});
+}
+
+LoginValues CMainThread::ReadRememberedLogin() const {
+    const CConfiguration config = Config();
+    return {config.ReadLoginValue(CConfiguration::kId, CConfiguration::kDefaultId),
+            config.ReadLoginValue(CConfiguration::kName, CConfiguration::kDefaultName),
+            config.ReadLoginValue(CConfiguration::kPassword, "")};
+}
+
+void CMainThread::RememberLogin(const LoginValues& sent) {
+    Config().WriteLoginValues(sent.id, sent.name, sent.password);
+}
+
+PlanChoices CMainThread::ReadPlanDefaults() const {
+    const CConfiguration config = Config();
+    return {config.ReadDefaultValue(CConfiguration::kLessonType),
+            config.ReadDefaultValue(CConfiguration::kGrade),
+            config.ReadDefaultValue(CConfiguration::kSubject)};
+}
+
+void CMainThread::RememberPlanDefaults(const PlanChoices& choices) {
+    const CConfiguration config = Config();
+    config.WriteDefaultValue(CConfiguration::kLessonType, choices.lessonType);
+    config.WriteDefaultValue(CConfiguration::kGrade, choices.grade);
+    config.WriteDefaultValue(CConfiguration::kSubject, choices.subject);
+}
+
 CMainThread::~CMainThread() {
     terminationWatch_.reset();
     if (hwnd_ && platform::IsWindow(hwnd_)) {
@@ -89,6 +118,9 @@ CMainThread::~CMainThread() {
     }
     if (current == this) {
         current = nullptr;
+    }
+    if (IApplication::Current() == this) {
+        IApplication::SetCurrent(nullptr);
     }
 }
 
@@ -150,6 +182,7 @@ std::shared_ptr<CView> CMainThread::OpenView(const std::string& pageName) {
 
 platform::LRESULT CMainThread::OnCreate() {
     current = this;
+    IApplication::SetCurrent(this);
     auto main = OpenView("main");
     if (!main) {
         platform::MessageBox(hwnd_, kStartupFailed, "", platform::MB_ICONINFORMATION);
@@ -252,6 +285,7 @@ void CMainThread::OnDestroy() {
     platform::PostQuitMessage(0);
     // 5. No current application object any more.
     current = nullptr;
+    IApplication::SetCurrent(nullptr);
     hwnd_ = 0;
 }
 

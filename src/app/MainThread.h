@@ -5,6 +5,8 @@
 // sequence when the main page window goes away.
 #include "app/Configuration.h"
 #include "app/UserInfo.h"
+#include "net/LoginRequest.h"
+#include "pages/IApplication.h"
 #include "platform/Event.h"
 #include "platform/Types.h"
 
@@ -30,7 +32,7 @@ public:
     using std::runtime_error::runtime_error;
 };
 
-class CMainThread {
+class CMainThread : public IApplication {
 public:
     struct Options {
         // Overrides the configured service URL when not empty.
@@ -46,7 +48,7 @@ public:
     static constexpr long kUploadStopWaitMs = 15000;
 
     explicit CMainThread(Options options);
-    ~CMainThread();
+    ~CMainThread() override;
     CMainThread(const CMainThread&) = delete;
     CMainThread& operator=(const CMainThread&) = delete;
 
@@ -62,12 +64,26 @@ public:
     void Close();
 
     // Closes an open suggestion window first; the panel starts once the template is applied.
-    void OpenSuggestionWindow(int planId);
+    void OpenSuggestionWindow(int planId) override;
+    // The one place the upload of saved versions starts, after a successful login. Only the
+    // first call starts it: the login page can stay after a silent first-load failure, and a
+    // second sign-in must not start a second thread.
+    void StartUploadThread() override;
+    bool UploadThreadStarted() const { return uploadThread_.joinable(); }
+
+    // --- IApplication ---
+    std::shared_ptr<SimpleCurl::CSession> GetSession() const override { return session_; }
+    std::string GetServiceBase() const override { return serviceBase_; }
+    bool IsSignedIn() const override { return user_ != nullptr; }
+    void SignIn(const LoginValues& sent) override;
+    CLoginRequest& GetLoginRequest() override { return loginRequest_; }
+    LoginValues ReadRememberedLogin() const override;
+    void RememberLogin(const LoginValues& sent) override;
+    PlanChoices ReadPlanDefaults() const override;
+    void RememberPlanDefaults(const PlanChoices& choices) override;
+    std::vector<std::shared_ptr<CView>> GetViews() const override { return views_; }
     // Registered on every page window: the main window's end ends the program.
     void OnViewClosed(CView* view, std::uint64_t stamp);
-    // After a successful sign-in: starts the upload thread; later calls do nothing.
-    void StartUploadThread();
-    bool UploadThreadStarted() const { return uploadThread_.joinable(); }
     // Closes the main window as the teacher's close does (the desktop's SIGTERM).
     void Terminate();
 
@@ -109,6 +125,7 @@ private:
     std::shared_ptr<platform::Event> uploadEnded_ = std::make_shared<platform::Event>(true, false);
     std::thread uploadThread_;
     std::unique_ptr<CTerminationWatch> terminationWatch_;
+    CLoginRequest loginRequest_;
     std::string configPath_;
     std::string serviceBase_;
     Options options_;

@@ -1,6 +1,7 @@
 #include "app/CommandLine.h"
 #include "app/MainThread.h"
 #include "app/TerminationWatch.h"
+#include "pages/Pages.h"
 #include "plan/PlanElements.h"
 #include "plan/PlanSaving.h"
 #include "view/controls/Controls.h"
@@ -21,6 +22,7 @@ int main(int argc, char** argv) {
     RegisterControls();
     RegisterPlanElements();
     CPlanSaving::Register();
+    RegisterPages();
     try {
         CMainThread app(CMainThread::Options{commandLine.serviceUrl, false, true});
         if (!app.CreateMessageWindow()) {

@@ -341,6 +341,13 @@ void CGridCell::SetFocus() {
     }
 }
 
+void CGridCell::PlaceCaret(bool atEnd) {
+    if (textHost_) {
+        const auto at = atEnd ? static_cast<long>(textHost_->Services()->GetTextLength()) : 0L;
+        textHost_->Services()->SetSelection(at, at);
+    }
+}
+
 void CGridCell::KillFocus() {
     if (textHost_) {
         textHost_->Services()->TxSendMessage(WM_KILLFOCUS, 0, 0, nullptr);
@@ -405,9 +412,7 @@ void CGridCell::AddSubLine() {
     if (!line->Cells().empty()) {
         const auto& first = line->Cells().front();
         first->SetFocus();
-        if (first->TextHost()) {
-            first->TextHost()->Services()->SetSelection(-1, -1);
-        }
+        first->PlaceCaret(true);
     }
     page_->Relayout(true);
     changed_ = 1;
@@ -459,9 +464,7 @@ void CGridCell::RemoveEmptiedLine(const std::shared_ptr<CGridLine>& line) {
             if (it != lines_.begin() && !(*std::prev(it))->Cells().empty()) {
                 const auto& previous = (*std::prev(it))->Cells().front();
                 previous->SetFocus();
-                if (previous->TextHost()) {
-                    previous->TextHost()->Services()->SetSelection(-1, -1);
-                }
+                previous->PlaceCaret(true);
             }
         }
     }
@@ -584,8 +587,7 @@ void CGridCell::MoveFocus(WPARAM key) {
             }
             cell->SetFocus();
             // Moving backwards lands at the end of the text, forwards at its start.
-            const bool backwards = key == VK_LEFT || key == VK_UP;
-            cell->TextHost()->Services()->SetSelection(backwards ? -1 : 0, backwards ? -1 : 0);
+            cell->PlaceCaret(key == VK_LEFT || key == VK_UP);
             return;
         }
         // Read-only: look past it.

@@ -73,6 +73,8 @@ public:
 
     void SetFocus();
     bool HasFocus() const { return focused_ != 0; }
+    // The caret at the start or the end of the text.
+    void PlaceCaret(bool atEnd);
     // Enter in an extendable cell: a numbered sub-line from "extenddesc", focused.
     void AddSubLine();
     // Sets or clears the focused flag here and on the lines and cells above.

@@ -59,6 +59,7 @@ void CPlanSaving::Register() {
         }
     };
     view.closing = [](CView& window) { return SaveBeforeClosing(window); };
+    view.replacingPlan = [](CView& window) { SaveBeforeReplacing(window); };
 }
 
 CViewPlenvo* CPlanSaving::FindPlan(CViewElement& root) {

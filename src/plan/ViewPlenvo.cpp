@@ -7,6 +7,9 @@
 #include "view/View.h"
 #include "view/ViewFactory.h"
 #include "view/controls/ViewButton.h"
+#include "view/controls/ViewList.h"
+#include "view/controls/ViewListItem.h"
+#include "view/controls/ViewScrollBar.h"
 
 #include "gfx/Bitmap.h"
 #include "gfx/Font.h"
@@ -158,6 +161,21 @@ std::shared_ptr<CViewElement> CViewPlenvo::MakePart(Json description) {
 }
 
 void CViewPlenvo::CreateParts() {
+    Json bar = {{"width", 2.2}, {"height", "99%"}, {"bkgnd", "argb(50,0,0,0)"}};
+    bar["layer"] = layer_ + 1;
+    scrollBar_ = std::make_shared<CViewScrollBar>(std::move(bar));
+    scrollBar_->ReadProperties();
+    scrollBar_->SetName("scrollbar");
+    scrollBar_->SetParent(this);
+    {
+        const std::weak_ptr<CViewElement> weak = weak_from_this();
+        scrollBar_->AddEventHandler("scrolltrack", [weak](const auto&, const std::string& param) {
+            if (auto self = std::static_pointer_cast<CViewPlenvo>(weak.lock())) {
+                self->OnScrollTrack(param);
+            }
+            return 1;
+        });
+    }
     printButton_ = std::dynamic_pointer_cast<CViewButton>(MakePart({{"type", "button"},
                                                                     {"width", 20},
                                                                     {"height", 20},
@@ -211,8 +229,14 @@ void CViewPlenvo::Layout(gfx::RectF& result, gfx::PointF origin, gfx::SizeF& res
     CViewElement::Layout(result, origin, resultSize, registerInLayer);
     size_ = {kWidth, space_.height};
     hostWindow_ = CViewElement::GetHostWindow();
+    if (scrollBar_) {
+        scrollBar_->SetSpace({4.0, size_.height - headerHeight_});
+        gfx::RectF area;
+        gfx::SizeF size;
+        scrollBar_->Layout(area, {position_.x + size_.width - 4.0, position_.y + headerHeight_},
+                           size, registerInLayer);
+    }
     Relayout(true);
-    UpdateScrollRange();
     if (saveButton_) {
         saveButton_->SetSpace({20, 20});
         gfx::RectF area;
@@ -244,10 +268,24 @@ void CViewPlenvo::Relayout(bool invalidate) {
     }
 }
 
-void CViewPlenvo::UpdateScrollRange() {}
+void CViewPlenvo::UpdateScrollRange() {
+    if (!scrollBar_) {
+        return;
+    }
+    const auto pixels = [](double mm) {
+        return static_cast<std::int32_t>(std::clamp(gfx::MmToPx(mm), 0.0, 2147483647.0));
+    };
+    ScrollInfo info;
+    info.maximum = pixels(contentHeight_);
+    info.page = std::max(1, pixels(size_.height - headerHeight_));
+    scrollBar_->SetScrollInfo(info, SIF_RANGE | SIF_PAGE);
+}
 
 void CViewPlenvo::SetScrollOffset(double offset) {
     scrollOffset_ = offset;
+    if (scrollBar_) {
+        scrollBar_->SetScrollPos(-offset);
+    }
 }
 
 void CViewPlenvo::OnScrollTrack(const std::string& parameter) {
@@ -633,7 +671,23 @@ void CViewPlenvo::MarkModified(std::int64_t time) {
     record_.modified = time;
 }
 
-void CViewPlenvo::UpdateHistoryItem(std::int64_t /*time*/) {}
+void CViewPlenvo::UpdateHistoryItem(std::int64_t time) {
+    CViewElement* root = GetRoot();
+    const auto id = record_.NumericId();
+    if (!root || !id) {
+        return;
+    }
+    const auto list = std::dynamic_pointer_cast<CViewList>(root->FindByName("historylist"));
+    CViewListItem* item = list ? list->GetItem(static_cast<std::uint32_t>(*id)) : nullptr;
+    if (!item) {
+        return;
+    }
+    const std::string text = FormatLocalTime(time);
+    if (item->GetSubtitle() != text) {
+        item->SetSubtitle(text);
+        list->InvalidateRectMm(item->GetRect());
+    }
+}
 
 void CViewPlenvo::LinesChanged() {}
 

@@ -17,6 +17,11 @@ struct ViewHooks {
     // False keeps the window open (the teacher chose not to lose changes that could not be
     // written).
     std::function<bool(CView& view)> closing;
+    // A plan is about to be replaced in the window (another plan opened): write a saved version of
+    // the open plan when it changed.
+    std::function<void(CView& view)> replacingPlan;
+    // The print button: print the open plan.
+    std::function<void(CView& view)> print;
     // Private message 0x0901: refresh the history list.
     std::function<void(CView& view)> refreshHistory;
     // Private message 0x0902: edit the basic information of a plan.

@@ -226,6 +226,7 @@ bool CViewList::HandleMessage(platform::UINT message, platform::WPARAM wParam,
     if (!GetRect().Contains(point)) {
         return false;
     }
+    lastPoint_ = point;
     if (message == platform::WM_MOUSEWHEEL) {
         if (size_.height < contentHeight_) {
             const auto delta = static_cast<std::int16_t>(platform::HighWord(wParam));

@@ -42,6 +42,8 @@ public:
     std::array<std::uint32_t, kMaxChecked> GetCheckedIds() const;
     const std::vector<std::shared_ptr<CViewListItem>>& Items() const { return items_; }
 
+    // Where the last mouse message over the list was (millimetres): a context menu opens there.
+    gfx::PointF GetLastPoint() const { return lastPoint_; }
     double GetScrollOffset() const { return offset_; }
     double GetContentHeight() const { return contentHeight_; }
     const std::shared_ptr<CViewScrollBar>& GetScrollBar() const { return scrollBar_; }
@@ -60,6 +62,7 @@ private:
     std::shared_ptr<CViewScrollBar> scrollBar_;
     double offset_ = 0;
     double contentHeight_ = 0;
+    gfx::PointF lastPoint_;
 };
 
 } // namespace Plenvo

@@ -1,0 +1,332 @@
+// The plan element in a window, driven by messages: editing, lines, focus, scrolling, menus.
+#include "plan/PlanFixture.h"
+
+#include "platform/Clipboard.h"
+#include "view/controls/ViewList.h"
+#include "view/controls/ViewListItem.h"
+
+namespace {
+
+using namespace plantest;
+
+using PlanView = PlanFixture;
+
+TEST_F(PlanView, TypingMarksTheCellChangedAndTheNewTimeOnThePlan) {
+    Open();
+    ClickIn("row.a");
+    ASSERT_EQ(Focused(), plan->FindCell("row.a"));
+    Type(u"荷塘");
+    EXPECT_EQ(plan->FindCell("row.a")->GetText(), "荷塘");
+    EXPECT_TRUE(plan->FindCell("row.a")->IsChanged());
+    EXPECT_FALSE(plan->FindCell("row.b")->IsChanged());
+    EXPECT_EQ(plan->GetRecord().modified, now);
+    EXPECT_TRUE(plan->TakeChanges());
+    EXPECT_FALSE(plan->FindCell("row.a")->IsChanged());
+    // The value saved carries the typed text.
+    auto probe = std::dynamic_pointer_cast<CViewPlenvo>(CreateViewElement(SamplePlan()));
+    probe->FindCell("row.c")->SetValue(plan->FindCell("row.a")->GetValue());
+    EXPECT_EQ(probe->FindCell("row.c")->GetText(), "荷塘");
+}
+
+TEST_F(PlanView, AnEditShowsTheNewTimeInTheHistoryListOnce) {
+    Open();
+    auto list = std::dynamic_pointer_cast<CViewList>(view->FindByName("historylist"));
+    ASSERT_TRUE(list);
+    list->AddItem("荷塘月色", "old", 42);
+    list->AddItem("背影", "other", 43);
+    Settle();
+    ClickIn("row.a");
+    Type(u"a");
+    const std::string shown = list->GetItem(42)->GetSubtitle();
+    EXPECT_NE(shown, "old");
+    EXPECT_EQ(shown.size(), std::string("2025年06月15日 23:06").size()) << shown;
+    EXPECT_NE(shown.find("年"), std::string::npos);
+    EXPECT_EQ(list->GetItem(43)->GetSubtitle(), "other");
+    // A later edit within the same minute leaves the text as it is.
+    now += 5;
+    Type(u"b");
+    EXPECT_EQ(list->GetItem(42)->GetSubtitle(), shown);
+}
+
+TEST_F(PlanView, TextGrowsItsLineAndMovesTheLinesBelow) {
+    Open();
+    const double before = plan->FindCell("template.aims.list")->Rect().y;
+    const double rowHeight = plan->Lines()[1]->Height();
+    ClickIn("row.a");
+    for (int i = 0; i < 6; ++i) {
+        Type(u"第一行文字");
+        Key(VK_RETURN);
+    }
+    EXPECT_GT(plan->Lines()[1]->Height(), rowHeight + 10);
+    // Every cell of the line takes the line's height.
+    EXPECT_EQ(plan->FindCell("row.c")->Height(), plan->Lines()[1]->Height());
+    EXPECT_NEAR(plan->FindCell("template.aims.list")->Rect().y - before,
+                plan->Lines()[1]->Height() - rowHeight, 1e-9);
+}
+
+TEST_F(PlanView, EnterInAnExtendableCellAddsANumberedFocusedSubLine) {
+    Open();
+    ClickIn("template.aims.1.text");
+    Key(VK_RETURN);
+    const auto list = plan->FindCell("template.aims.list");
+    ASSERT_EQ(list->Lines().size(), 2u);
+    const auto& added = list->Lines()[1];
+    EXPECT_EQ(added->Name(), "template.aims.5000");
+    EXPECT_EQ(added->Cells()[0]->Name(), "template.aims.5000.text");
+    EXPECT_EQ(added->Cells()[0]->GetText(), "2.");
+    EXPECT_EQ(Focused(), added->Cells()[0]);
+    EXPECT_TRUE(list->IsChanged());
+    // The first sub-line kept its text: Enter never reached it.
+    EXPECT_EQ(plan->FindCell("template.aims.1.text")->GetText(), "1.");
+
+    // Within the same tick the next number is taken: no two lines share a name.
+    Key(VK_RETURN);
+    ASSERT_EQ(list->Lines().size(), 3u);
+    EXPECT_EQ(list->Lines()[2]->Name(), "template.aims.5001");
+    EXPECT_EQ(list->Lines()[2]->Cells()[0]->GetText(), "3.");
+    const auto targets = Events(2);
+    EXPECT_EQ(targets[0], "/plenvo/event?e=addline&name=template%2Eaims%2E5000&id=42");
+    EXPECT_EQ(targets[1], "/plenvo/event?e=addline&name=template%2Eaims%2E5001&id=42");
+}
+
+TEST_F(PlanView, EmptyingADeleteOnEmptySubLineRemovesItUnlessItIsTheLast) {
+    Open();
+    ClickIn("template.aims.1.text");
+    Key(VK_RETURN); // "2." focused
+    const auto list = plan->FindCell("template.aims.list");
+    Key(VK_BACK);
+    Key(VK_BACK);
+    ASSERT_TRUE(testsupport::PumpUntil([&] { return list->Lines().size() == 1; }, 5000))
+        << "the emptied sub-line was not removed";
+    // The focus went to the sub-line before it.
+    EXPECT_EQ(Focused(), plan->FindCell("template.aims.1.text"));
+    const auto targets = Events(2);
+    EXPECT_EQ(targets[1], "/plenvo/event?e=delline&name=template%2Eaims%2E5000&id=42");
+
+    // The last one stays, and its emptied text counts as an edit.
+    list->TakeChanged();
+    Key(VK_BACK);
+    Key(VK_BACK);
+    testsupport::PumpFor(20);
+    ASSERT_EQ(list->Lines().size(), 1u);
+    const auto last = plan->FindCell("template.aims.1.text");
+    EXPECT_EQ(last->GetText(), "");
+    EXPECT_TRUE(last->IsChanged());
+    Key(VK_BACK); // swallowed
+    EXPECT_EQ(list->Lines().size(), 1u);
+    EXPECT_EQ(server.Count("event"), 2u);
+}
+
+TEST_F(PlanView, AddLineIconCopiesTheLineBelowItWithFreshNamesAndTellsTheService) {
+    Open();
+    const auto source = plan->Lines()[3];
+    const gfx::RectF icon = source->AddIconRect();
+    tick = 7;
+    ClickAt(icon.x + 1, icon.y + 1);
+    ASSERT_EQ(plan->Lines().size(), 6u);
+    const auto added = plan->Lines()[4];
+    // Tick 7 names the source line already: the next free number is taken.
+    EXPECT_EQ(added->Name(), "template.teachproc.9.container");
+    EXPECT_TRUE(added->IsRemovable());
+    EXPECT_EQ(added->Cells()[0]->Name(), "template.teachproc.9.aim");
+    EXPECT_EQ(added->Cells()[1]->Name(), "template.teachproc.9.step");
+    EXPECT_EQ(added->Cells()[0]->GetText(), "");
+    EXPECT_GT(added->Rect().y, source->Rect().y);
+    const auto targets = Events(1);
+    EXPECT_EQ(targets[0], "/plenvo/event?e=addline&name=template%2Eteachproc%2E9%2Econtainer"
+                          "&aftername=template%2Eteachproc%2E7%2Econtainer&id=42");
+    testsupport::PumpFor(20);
+    EXPECT_EQ(plan->Lines().size(), 6u);
+    EXPECT_TRUE(view->Overlays().BottomMessages().empty());
+}
+
+TEST_F(PlanView, AnAddedLineTheServiceRefusedIsRemovedAgainWithABottomMessage) {
+    eventBody = R"({"ok":false,"error":"无法在此处添加行"})";
+    Open();
+    const gfx::RectF icon = plan->Lines()[3]->AddIconRect();
+    ClickAt(icon.x + 1, icon.y + 1);
+    ASSERT_EQ(plan->Lines().size(), 6u);
+    ASSERT_TRUE(testsupport::PumpUntil([&] { return plan->Lines().size() == 5u; }, 5000))
+        << "the refused line stayed";
+    ASSERT_EQ(view->Overlays().BottomMessages().size(), 1u);
+    const std::string band = view->Overlays().BottomMessages().front()->GetDescription().dump();
+    EXPECT_NE(band.find("无法在此处添加行"), std::string::npos) << band;
+
+    // A broken transfer too.
+    eventStatus = 500;
+    eventBody = "oops";
+    ClickAt(icon.x + 1, icon.y + 1);
+    ASSERT_TRUE(testsupport::PumpUntil([&] { return server.Count("event") == 2; }, 5000));
+    ASSERT_TRUE(testsupport::PumpUntil([&] { return plan->Lines().size() == 5u; }, 5000));
+}
+
+TEST_F(PlanView, DeleteIconAsksAndNoKeepsTheLineAndSendsNothing) {
+    Open();
+    std::vector<MessageBoxRequest> asked;
+    int answer = IDNO;
+    SetMessageBoxHandler([&](const MessageBoxRequest& request) {
+        asked.push_back(request);
+        return answer;
+    });
+    const auto line = plan->Lines()[4];
+    const gfx::RectF icon = line->DeleteIconRect();
+    ClickAt(icon.x + 1, icon.y + 1);
+    ASSERT_EQ(asked.size(), 1u);
+    EXPECT_EQ(asked[0].text, "确实要删除该行吗？");
+    EXPECT_EQ(asked[0].caption, "提示");
+    EXPECT_EQ(plan->Lines().size(), 5u);
+    testsupport::PumpFor(50);
+    EXPECT_EQ(server.Count("event"), 0u);
+
+    // The line that is not removable offers no delete icon.
+    const gfx::RectF fixed = plan->Lines()[3]->DeleteIconRect();
+    ClickAt(fixed.x + 1, fixed.y + 1);
+    EXPECT_EQ(asked.size(), 1u);
+
+    answer = IDYES;
+    ClickAt(icon.x + 1, icon.y + 1);
+    EXPECT_EQ(plan->Lines().size(), 4u);
+    EXPECT_EQ(plan->FindCell("template.teachproc.8.aim"), nullptr);
+    const auto targets = Events(1);
+    EXPECT_EQ(targets[0],
+              "/plenvo/event?e=delline&name=template%2Eteachproc%2E8%2Econtainer&id=42");
+}
+
+TEST_F(PlanView, ArrowsAtTheTextsEdgeMoveTheFocusAndSkipReadOnlyCells) {
+    Open();
+    ClickIn("row.b"); // caret at the end of "中间"
+    Key(VK_LEFT);     // inside the text: the caret moves
+    EXPECT_EQ(Focused(), plan->FindCell("row.b"));
+    Key(VK_HOME);
+    Key(VK_LEFT); // at the start: over the read-only label to row.a
+    EXPECT_EQ(Focused(), plan->FindCell("row.a"));
+    EXPECT_FALSE(plan->FindCell("row.b")->HasFocus());
+    Key(VK_RIGHT); // row.a is empty: its edge at once, past the label to row.b
+    EXPECT_EQ(Focused(), plan->FindCell("row.b"));
+    Key(VK_DOWN);
+    EXPECT_EQ(Focused(), plan->FindCell("template.aims.1.text"));
+    Key(VK_UP);
+    Key(VK_UP);
+    // Above row.a... the header is read only and nothing lies above it: the focus stays.
+    ClickIn("row.a");
+    Key(VK_UP);
+    EXPECT_EQ(Focused(), plan->FindCell("row.a"));
+}
+
+TEST_F(PlanView, WheelAndDragScrollWithinTheirLimits) {
+    nlohmann::json data = SamplePlan();
+    // Short content: the wheel does not scroll.
+    Open(data);
+    const gfx::RectF r = plan->GetRect();
+    const LPARAM inside = MakeLParam(Px(r.x + 50), Px(r.y + 60));
+    const auto wheel = [&](int delta) {
+        const Point origin = plan->ClientToScreenOrigin();
+        SendMessage(view->GetHandle(), WM_MOUSEWHEEL, static_cast<WPARAM>(delta) << 16,
+                    MakeLParam(Px(r.x + 50) + origin.x, Px(r.y + 60) + origin.y));
+    };
+    (void)inside;
+    wheel(-120);
+    EXPECT_EQ(plan->ScrollOffset(), 0);
+
+    // Long content.
+    for (int i = 0; i < 30; ++i) {
+        data["gridlines"].push_back(nlohmann::json::parse(
+            R"({"name":"filler","width":160,"cells":[{"name":"f","width":160,"height":30}]})"));
+    }
+    plan.reset();
+    view->Destroy();
+    Open(data);
+    const double view = plan->GetSize().height - 40.0;
+    ASSERT_GT(plan->ContentHeight(), view);
+    const double firstY = plan->Lines()[0]->Rect().y;
+    wheel(-120);
+    EXPECT_EQ(plan->ScrollOffset(), -10.0);
+    EXPECT_NEAR(plan->Lines()[0]->Rect().y, firstY - 10.0, 1e-9);
+    wheel(120);
+    wheel(120);
+    EXPECT_EQ(plan->ScrollOffset(), 0.0);
+    for (int i = 0; i < 200; ++i) {
+        wheel(-120);
+    }
+    EXPECT_DOUBLE_EQ(plan->ScrollOffset(), -(plan->ContentHeight() - view));
+
+    // Dragging the background: down to the top, up to the drag limit.
+    const double x = r.x + 5;
+    const double y = r.y + 100;
+    Send(WM_LBUTTONDOWN, Px(x), Px(y), MK_LBUTTON);
+    EXPECT_TRUE(plan->IsDragging());
+    Send(WM_MOUSEMOVE, Px(x), Px(y) + 5000, MK_LBUTTON);
+    EXPECT_EQ(plan->ScrollOffset(), 0.0);
+    Send(WM_MOUSEMOVE, Px(x), Px(y) - 20000, MK_LBUTTON);
+    EXPECT_DOUBLE_EQ(plan->ScrollOffset(), -(plan->ContentHeight() - plan->GetSize().height));
+    Send(WM_LBUTTONUP, Px(x), Px(y) - 20000);
+    EXPECT_FALSE(plan->IsDragging());
+}
+
+TEST_F(PlanView, MenusOfTheBackgroundAndOfACell) {
+    Open();
+    std::vector<std::vector<MenuItem>> menus;
+    UINT command = 0;
+    SetPopupMenuHandler([&](const PopupMenuRequest& request) {
+        menus.push_back(request.items);
+        return command;
+    });
+    const gfx::RectF r = plan->GetRect();
+    int planInfo = 0;
+    GetViewHooks().editPlanInfo = [&](CView&, int id) { planInfo = id; };
+    command = 2;
+    Send(WM_RBUTTONDOWN, Px(r.x + 3), Px(r.y + 100));
+    Send(WM_RBUTTONUP, Px(r.x + 3), Px(r.y + 100));
+    ASSERT_EQ(menus.size(), 1u);
+    ASSERT_EQ(menus[0].size(), 2u);
+    EXPECT_EQ(menus[0][0].text, "打印");
+    EXPECT_EQ(menus[0][1].text, "基本信息");
+    ASSERT_TRUE(testsupport::PumpUntil([&] { return planInfo != 0; }, 5000));
+    EXPECT_EQ(planInfo, 42);
+    GetViewHooks().editPlanInfo = {};
+
+    // A cell: cut and copy need a selection, paste a clipboard with text.
+    Clipboard::Set("粘贴的文字");
+    command = 0;
+    const gfx::RectF b = plan->FindCell("row.b")->TextRect();
+    Send(WM_RBUTTONDOWN, Px(b.x + 1), Px(b.y + 1));
+    Send(WM_RBUTTONUP, Px(b.x + 1), Px(b.y + 1));
+    ASSERT_EQ(menus.size(), 2u);
+    ASSERT_EQ(menus[1].size(), 3u);
+    EXPECT_EQ(menus[1][0].text, "剪切");
+    EXPECT_EQ(menus[1][1].text, "复制");
+    EXPECT_EQ(menus[1][2].text, "粘贴");
+    EXPECT_FALSE(menus[1][0].enabled);
+    EXPECT_FALSE(menus[1][1].enabled);
+    EXPECT_TRUE(menus[1][2].enabled);
+
+    // Select all and cut: the text goes to the clipboard and the cell is changed.
+    plan->FindCell("row.b")->TextHost()->Services()->SetSelection(0, -1);
+    command = 1;
+    Send(WM_RBUTTONDOWN, Px(b.x + 1), Px(b.y + 1));
+    Send(WM_RBUTTONUP, Px(b.x + 1), Px(b.y + 1));
+    ASSERT_EQ(menus.size(), 3u);
+    EXPECT_TRUE(menus[2][0].enabled);
+    EXPECT_EQ(Clipboard::Text(), "中间");
+    EXPECT_EQ(plan->FindCell("row.b")->GetText(), "");
+    EXPECT_TRUE(plan->FindCell("row.b")->IsChanged());
+
+    command = 3;
+    Send(WM_RBUTTONDOWN, Px(b.x + 1), Px(b.y + 1));
+    Send(WM_RBUTTONUP, Px(b.x + 1), Px(b.y + 1));
+    EXPECT_EQ(plan->FindCell("row.b")->GetText(), "中间");
+}
+
+TEST_F(PlanView, ReadOnlyCellsTakeNoTypingAndPrivateMessage0x900Relayouts) {
+    Open();
+    ClickIn("template.grade.value");
+    Type(u"abc");
+    EXPECT_EQ(plan->FindCell("template.grade.value")->GetText(), "十年级");
+    EXPECT_FALSE(plan->TakeChanges());
+    plan->FindCell("row.a")->SetText("一\n二\n三\n四\n五\n六");
+    const double before = plan->Lines()[1]->Height();
+    SendMessage(view->GetHandle(), WM_PLENVO_BASE, 0, 0);
+    EXPECT_GT(plan->Lines()[1]->Height(), before);
+}
+
+} // namespace
