@@ -3,7 +3,9 @@
 #include "app/TerminationWatch.h"
 #include "pages/Pages.h"
 #include "plan/PlanElements.h"
+#include "plan/PlanPrinter.h"
 #include "plan/PlanSaving.h"
+#include "plan/ViewPlenvoSuggestion.h"
 #include "view/controls/Controls.h"
 
 #include <cstdio>
@@ -22,6 +24,8 @@ int main(int argc, char** argv) {
     RegisterControls();
     RegisterPlanElements();
     CPlanSaving::Register();
+    CViewPlenvoSuggestion::Register();
+    CPlanPrinter::Register();
     RegisterPages();
     try {
         CMainThread app(CMainThread::Options{commandLine.serviceUrl, false, true});
