@@ -402,6 +402,25 @@ std::vector<Plan> Store::PlansLike(const std::string& excludedTeacher, int grade
     return plans;
 }
 
+std::vector<Plan> Store::OwnPlansLike(const std::string& teacher, int64_t excludedPlan,
+                                      int grade, int subject, size_t limit) {
+    std::lock_guard lock(mutex_);
+    auto rows = db_.Prepare(
+        std::string("SELECT ") + kPlanColumns +
+        " FROM plans p JOIN teachers t ON t.number = p.teacher WHERE p.grade = ? AND p.subject "
+        "= ? AND p.deleted IS NULL AND p.teacher = ? AND p.id <> ? AND EXISTS (SELECT 1 FROM "
+        "versions v WHERE v.plan = p.id) ORDER BY p.modified DESC, p.id DESC LIMIT ?");
+    rows.Bind(1, int64_t{grade})
+        .Bind(2, int64_t{subject})
+        .Bind(3, teacher)
+        .Bind(4, excludedPlan)
+        .Bind(5, static_cast<int64_t>(limit));
+    std::vector<Plan> plans;
+    while (rows.Step())
+        plans.push_back(ReadPlan(rows));
+    return plans;
+}
+
 void Store::RecordDump(const std::string& version, const std::string& file, int64_t size,
                        const std::string& peer) {
     std::lock_guard lock(mutex_);

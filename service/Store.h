@@ -88,6 +88,9 @@ public:
     // that were saved at least once.
     std::vector<Plan> PlansLike(const std::string& excludedTeacher, int grade, int subject,
                                 size_t limit);
+    // The teacher's own saved plans of that grade and subject other than one plan, newest first.
+    std::vector<Plan> OwnPlansLike(const std::string& teacher, int64_t excludedPlan, int grade,
+                                   int subject, size_t limit);
 
     void RecordDump(const std::string& version, const std::string& file, int64_t size,
                     const std::string& peer);
