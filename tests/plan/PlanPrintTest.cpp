@@ -23,7 +23,7 @@ constexpr double kPaperWidth = 210.0;
 constexpr double kPaperHeight = 297.0;
 constexpr double kPrinterDpi = 300.0;
 
-std::string Run(const std::string& command) {
+std::string Shell(const std::string& command) {
     std::string out;
     if (FILE* pipe = popen(command.c_str(), "r")) {
         std::array<char, 4096> buffer{};
@@ -65,7 +65,7 @@ struct GreyPage {
 
 GreyPage Render(const fs::path& pdf, int page, double dpi) {
     const fs::path stem = pdf.parent_path() / ("page" + std::to_string(page));
-    Run("pdftoppm -gray -r " + std::to_string(static_cast<int>(dpi)) + " -f " +
+    Shell("pdftoppm -gray -r " + std::to_string(static_cast<int>(dpi)) + " -f " +
         std::to_string(page) + " -l " + std::to_string(page) + " -singlefile '" + pdf.string() +
         "' '" + stem.string() + "'");
     GreyPage result;
@@ -85,7 +85,7 @@ GreyPage Render(const fs::path& pdf, int page, double dpi) {
 }
 
 std::string PageText(const fs::path& pdf, int page) {
-    return Run("pdftotext -enc UTF-8 -f " + std::to_string(page) + " -l " + std::to_string(page) +
+    return Shell("pdftotext -enc UTF-8 -f " + std::to_string(page) + " -l " + std::to_string(page) +
                " '" + pdf.string() + "' -");
 }
 
@@ -144,6 +144,10 @@ TEST_F(PlanPrint, APlanThatFitsPrintsOnePageWithTheTitleAndTheCellsText) {
 
     const GreyPage page = Render(pdf, 1, 100);
     ASSERT_GT(page.width, 0) << "pdftoppm gave no page";
+    if (const char* shots = std::getenv("PLENVO_SCREENSHOTS")) {
+        Shell("pdftoppm -png -r 80 -f 1 -l 1 -singlefile '" + pdf.string() + "' '" + shots +
+            "/printed-page'");
+    }
     // The grid's left border at 25 mm starts 30 mm from the top; nothing is left of it but the
     // title, which lies between 20 and 35 mm.
     const auto [first, last] = page.DarkRows(25.1);
@@ -242,7 +246,7 @@ TEST_F(PlanPrint, TimersAndCompletionsDuringTheJobConvertWithTheScreensResolutio
         pages = job.begin({600, 600, file.WidthPx(), file.HeightPx()});
         // The dialog's loop runs between the pages: a timer and a completion fire there.
         const platform::UINT_PTR timer =
-            platform::SetTimer(0, 0, 1, [&](platform::HWND, platform::UINT_PTR) {
+            platform::SetTimer(0, 0, 1, [&](platform::HWND, platform::UINT_PTR, std::uint64_t) {
                 timerDpi = gfx::ScreenDpi();
             });
         auto request = std::make_shared<SimpleCurl::CSimpleCurlAsync>(__FILE__, __LINE__, nullptr);

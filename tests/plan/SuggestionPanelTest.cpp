@@ -7,6 +7,7 @@
 #include "net/TestServer.h"
 #include "platform/Messages.h"
 #include "platform/Messaging.h"
+#include "platform/OffscreenWindow.h"
 #include "support/Pump.h"
 #include "view/View.h"
 #include "view/controls/Controls.h"
@@ -17,6 +18,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <future>
 
 namespace {
@@ -134,6 +136,16 @@ TEST_F(SuggestionPanel, TextBeatsRtfAndIsNeverTakenAsAPath) {
         EXPECT_EQ(box->GetLayer(), panel->GetLayer() + 1);
     }
     EXPECT_FALSE(panel->FindByName("downloadinfo"));
+    const Image frame = static_cast<OffscreenWindow*>(view->Window())->PaintAll();
+    // The separator under the first box: grey on the panel's light blue.
+    const gfx::RectF first = boxes[0]->GetRect();
+    const int x = static_cast<int>(gfx::MmToPx(first.x + first.width / 2));
+    bool separator = false;
+    for (int dy = -2; dy <= 2; ++dy) {
+        const int y = static_cast<int>(gfx::MmToPx(first.y + first.height)) + dy;
+        separator = separator || frame.Pixel(x, y) == 0xFF808080u;
+    }
+    EXPECT_TRUE(separator) << "no separator line under the first suggestion";
     // Stacked top to bottom inside the panel.
     EXPECT_LE(boxes[0]->GetRect().y + boxes[0]->GetRect().height, boxes[1]->GetRect().y + 0.01);
 }
@@ -199,6 +211,11 @@ TEST_F(SuggestionPanel, TheWheelScrollsOnlyContentTallerThanThePanel) {
     panel->OnReply(Reply(many));
     Settle();
     ASSERT_GT(panel->ContentHeight(), panel->GetSize().height);
+    if (const char* folder = std::getenv("PLENVO_SCREENSHOTS")) {
+        static_cast<OffscreenWindow*>(view->Window())
+            ->PaintAll()
+            .SavePng(std::string(folder) + "/suggestions-offscreen.png");
+    }
     const double firstY = Boxes().front()->GetRect().y;
     Wheel(-120);
     EXPECT_EQ(panel->ScrollOffset(), -CViewPlenvoSuggestion::kWheelStep);
