@@ -41,9 +41,14 @@ Json PlanOf300Cells() {
         }
         lines.push_back({{"name", name + ".container"}, {"width", 160}, {"cells", cells}});
     }
-    return {{"type", "plenvo"},   {"id", 7},         {"title", "课 时 教 学 设 计"},
-            {"lessiontitle", "荷塘月色"}, {"grade", "10"}, {"subject", "1"},
-            {"layer", 1},         {"gridlines", lines}};
+    return {{"type", "plenvo"},
+            {"id", 7},
+            {"title", "课 时 教 学 设 计"},
+            {"lessiontitle", "荷塘月色"},
+            {"grade", "10"},
+            {"subject", "1"},
+            {"layer", 1},
+            {"gridlines", lines}};
 }
 
 void BM_PrintPlanOf300CellsToPdf(benchmark::State& state) {

@@ -402,8 +402,8 @@ std::vector<Plan> Store::PlansLike(const std::string& excludedTeacher, int grade
     return plans;
 }
 
-std::vector<Plan> Store::OwnPlansLike(const std::string& teacher, int64_t excludedPlan,
-                                      int grade, int subject, size_t limit) {
+std::vector<Plan> Store::OwnPlansLike(const std::string& teacher, int64_t excludedPlan, int grade,
+                                      int subject, size_t limit) {
     std::lock_guard lock(mutex_);
     auto rows = db_.Prepare(
         std::string("SELECT ") + kPlanColumns +

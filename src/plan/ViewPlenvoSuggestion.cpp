@@ -58,8 +58,7 @@ CViewPlenvoSuggestion::~CViewPlenvoSuggestion() {
 }
 
 std::shared_ptr<CViewPlenvoSuggestion> CViewPlenvoSuggestion::Start(CView& view, int planId) {
-    Json description = {
-        {"width", "100%"}, {"height", "100%"}, {"bkgnd", "argb(255,244,249,255)"}};
+    Json description = {{"width", "100%"}, {"height", "100%"}, {"bkgnd", "argb(255,244,249,255)"}};
     const std::int32_t layer = view.GetLayer();
     if (layer < std::numeric_limits<std::int32_t>::max()) {
         description["layer"] = layer + 1;
@@ -135,8 +134,7 @@ void CViewPlenvoSuggestion::SendRequest() {
             }
             return platform::LRESULT{0};
         });
-    auto request =
-        std::make_shared<SimpleCurl::CSimpleCurlAsync>(__FILE__, __LINE__, session_);
+    auto request = std::make_shared<SimpleCurl::CSimpleCurlAsync>(__FILE__, __LINE__, session_);
     // Runs on the worker: it only stores the count and wakes the user-interface thread once.
     request->SetProgressCallback([box = mailbox_](double, double downloaded, double, double) {
         box->downloaded = downloaded;
@@ -146,8 +144,7 @@ void CViewPlenvoSuggestion::SendRequest() {
     });
     request->Get(CServiceEndpoints(serviceBase_).Suggestions(planId_),
                  [weak](SimpleCurl::response& reply) {
-                     if (auto self =
-                             std::static_pointer_cast<CViewPlenvoSuggestion>(weak.lock())) {
+                     if (auto self = std::static_pointer_cast<CViewPlenvoSuggestion>(weak.lock())) {
                          self->OnReply(reply);
                      }
                  });
@@ -182,9 +179,8 @@ void CViewPlenvoSuggestion::ShowSuggestions(const SimpleCurl::response& reply) {
     }
     ClearChildren();
     for (const Suggestion& suggestion : *suggestions) {
-        Json description = {{"readonly", true},   {"padding", "5,5,5,5"},
-                            {"width", "100%"},    {"content-paddign", 10},
-                            {"color", "rgb(0,0,0)"}, {"multiline", true},
+        Json description = {{"readonly", true},      {"padding", "5,5,5,5"},  {"width", "100%"},
+                            {"content-paddign", 10}, {"color", "rgb(0,0,0)"}, {"multiline", true},
                             {"maxlength", -1}};
         if (layer_ < std::numeric_limits<std::int32_t>::max()) {
             description["layer"] = layer_ + 1;
@@ -234,8 +230,8 @@ void CViewPlenvoSuggestion::Layout(gfx::RectF& result, gfx::PointF origin, gfx::
         scrollBar_->Layout(area, {position_.x + size_.width - 4.0, position_.y}, size,
                            registerInLayer);
         ScrollInfo info;
-        info.maximum = static_cast<std::int32_t>(
-            std::clamp(gfx::MmToPx(contentHeight_), 0.0, 2147483647.0));
+        info.maximum =
+            static_cast<std::int32_t>(std::clamp(gfx::MmToPx(contentHeight_), 0.0, 2147483647.0));
         info.page = std::max(
             1, static_cast<std::int32_t>(std::clamp(gfx::MmToPx(size_.height), 0.0, 2147483647.0)));
         scrollBar_->SetScrollInfo(info, SIF_RANGE | SIF_PAGE);
@@ -273,8 +269,9 @@ void CViewPlenvoSuggestion::Paint(gfx::Graphics& graphics, const gfx::RectF& cli
     for (const auto& child : children_) {
         const gfx::RectF rect = child->GetRect();
         child->Paint(graphics, visible, layer);
-        const std::array<gfx::PointF, 2> rule{gfx::PointF{rect.x, rect.y + rect.height},
-                                               gfx::PointF{rect.x + rect.width, rect.y + rect.height}};
+        const std::array<gfx::PointF, 2> rule{
+            gfx::PointF{rect.x, rect.y + rect.height},
+            gfx::PointF{rect.x + rect.width, rect.y + rect.height}};
         graphics.DrawLines(separator, rule);
     }
     graphics.Restore(state);

@@ -1,5 +1,5 @@
-#include "support/Pump.h"
 #include "TestServer.h"
+#include "support/Pump.h"
 #include "support/TempDir.h"
 
 #include "net/LoginRequest.h"
@@ -14,9 +14,9 @@
 #include <gtest/gtest.h>
 
 using namespace Plenvo;
-using testsupport::PumpUntil;
 using nettest::TestServer;
 using SimpleCurl::response;
+using testsupport::PumpUntil;
 
 namespace {
 
