@@ -291,9 +291,10 @@ TEST_F(PlanPrint, ThePlanMenuAndTheMainPagesButtonStartTheJob) {
         }
         return UINT{0};
     });
-    const gfx::RectF r = plan->FindCell("row.b")->Rect();
-    Send(WM_RBUTTONDOWN, Px(r.x + 2), Px(r.y + 2));
-    Send(WM_RBUTTONUP, Px(r.x + 2), Px(r.y + 2));
+    // The plan's own menu opens on its background, below the grid.
+    const gfx::RectF r = plan->GetRect();
+    Send(WM_RBUTTONDOWN, Px(r.x + 3), Px(r.y + r.height - 5));
+    Send(WM_RBUTTONUP, Px(r.x + 3), Px(r.y + r.height - 5));
     EXPECT_EQ(shown, 1) << "the plan menu's 打印";
     GetViewHooks().print(*view);
     EXPECT_EQ(shown, 2) << "the main page's print button";
