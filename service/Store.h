@@ -97,6 +97,9 @@ public:
     size_t DumpCount();
 
 private:
+    // Saved plans of a grade and subject: the teacher's own (one plan left out) or the others'.
+    std::vector<Plan> SavedPlansLike(const std::string& teacher, bool own, int64_t excludedPlan,
+                                     int grade, int subject, size_t limit);
     void Migrate();
     Plan ReadPlan(Statement& row);
 
