@@ -76,7 +76,6 @@ private:
     std::string serviceBase_;
     std::shared_ptr<ProgressMailbox> mailbox_;
     bool answered_ = false;
-    bool registerChildren_ = false;
 };
 
 } // namespace Plenvo
