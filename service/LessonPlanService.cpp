@@ -555,7 +555,13 @@ void LessonPlanService::Suggestions(const Request& req, Response& res) {
         reply["error"] = kNoSuchPlan;
         return Reply(res, reply);
     }
-    for (const auto& other : store_.PlansLike(*teacher, plan->grade, plan->subject, 10))
+    constexpr size_t kMost = 10;
+    std::vector<Plan> shown = store_.PlansLike(*teacher, plan->grade, plan->subject, kMost);
+    // Until another teacher of this grade and subject has saved a plan (a fresh database), the
+    // teacher's own other saved plans of them are what there is to read beside this one.
+    if (shown.empty())
+        shown = store_.OwnPlansLike(*teacher, plan->id, plan->grade, plan->subject, kMost);
+    for (const auto& other : shown)
         reply["suggestions"].push_back(
             {{"text", PlanDigest(other)}, {"id", other.id}, {"lessiontitle", other.lessonTitle}});
     reply["ok"] = true;

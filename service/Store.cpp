@@ -386,16 +386,28 @@ size_t Store::VersionCount(int64_t id) {
 
 std::vector<Plan> Store::PlansLike(const std::string& excludedTeacher, int grade, int subject,
                                    size_t limit) {
+    return SavedPlansLike(excludedTeacher, false, 0, grade, subject, limit);
+}
+
+std::vector<Plan> Store::OwnPlansLike(const std::string& teacher, int64_t excludedPlan, int grade,
+                                      int subject, size_t limit) {
+    return SavedPlansLike(teacher, true, excludedPlan, grade, subject, limit);
+}
+
+std::vector<Plan> Store::SavedPlansLike(const std::string& teacher, bool own, int64_t excludedPlan,
+                                        int grade, int subject, size_t limit) {
     std::lock_guard lock(mutex_);
     auto rows = db_.Prepare(
         std::string("SELECT ") + kPlanColumns +
         " FROM plans p JOIN teachers t ON t.number = p.teacher WHERE p.grade = ? AND p.subject "
-        "= ? AND p.deleted IS NULL AND p.teacher <> ? AND EXISTS (SELECT 1 FROM versions v "
-        "WHERE v.plan = p.id) ORDER BY p.modified DESC, p.id DESC LIMIT ?");
+        "= ? AND p.deleted IS NULL AND (p.teacher = ?) = ? AND p.id <> ? AND EXISTS (SELECT 1 "
+        "FROM versions v WHERE v.plan = p.id) ORDER BY p.modified DESC, p.id DESC LIMIT ?");
     rows.Bind(1, int64_t{grade})
         .Bind(2, int64_t{subject})
-        .Bind(3, excludedTeacher)
-        .Bind(4, static_cast<int64_t>(limit));
+        .Bind(3, teacher)
+        .Bind(4, int64_t{own ? 1 : 0})
+        .Bind(5, excludedPlan)
+        .Bind(6, static_cast<int64_t>(limit));
     std::vector<Plan> plans;
     while (rows.Step())
         plans.push_back(ReadPlan(rows));

@@ -88,12 +88,18 @@ public:
     // that were saved at least once.
     std::vector<Plan> PlansLike(const std::string& excludedTeacher, int grade, int subject,
                                 size_t limit);
+    // The teacher's own saved plans of that grade and subject other than one plan, newest first.
+    std::vector<Plan> OwnPlansLike(const std::string& teacher, int64_t excludedPlan, int grade,
+                                   int subject, size_t limit);
 
     void RecordDump(const std::string& version, const std::string& file, int64_t size,
                     const std::string& peer);
     size_t DumpCount();
 
 private:
+    // Saved plans of a grade and subject: the teacher's own (one plan left out) or the others'.
+    std::vector<Plan> SavedPlansLike(const std::string& teacher, bool own, int64_t excludedPlan,
+                                     int grade, int subject, size_t limit);
     void Migrate();
     Plan ReadPlan(Statement& row);
 

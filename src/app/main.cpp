@@ -3,10 +3,12 @@
 #include "app/MainThread.h"
 #include "app/TerminationWatch.h"
 #include "net/ServiceUrl.h"
-#include "plan/PlanElements.h"
-#include "plan/PlanSaving.h"
-#include "platform/Paths.h"
 #include "pages/Pages.h"
+#include "plan/PlanElements.h"
+#include "plan/PlanPrinter.h"
+#include "plan/PlanSaving.h"
+#include "plan/ViewPlenvoSuggestion.h"
+#include "platform/Paths.h"
 #include "view/controls/Controls.h"
 
 #include <cstdio>
@@ -26,8 +28,10 @@ int main(int argc, char** argv) {
     }
     RegisterControls();
     RegisterPlanElements();
-    RegisterPages();
     CPlanSaving::Register();
+    CViewPlenvoSuggestion::Register();
+    CPlanPrinter::Register();
+    RegisterPages();
     try {
         CMainThread app(CMainThread::Options{commandLine.serviceUrl, false, true, true});
         if (!app.CreateMessageWindow()) {

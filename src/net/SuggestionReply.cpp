@@ -55,6 +55,8 @@ std::optional<std::vector<Suggestion>> ParseSuggestions(const SimpleCurl::respon
             suggestions.push_back({false, std::string(text->u.string.ptr, text->u.string.length)});
         } else if (const json_value* rtf = StringMember(*item, "rtf")) {
             suggestions.push_back({true, std::string(rtf->u.string.ptr, rtf->u.string.length)});
+        } else {
+            suggestions.push_back({false, std::string()});
         }
     }
     return suggestions;

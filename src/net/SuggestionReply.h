@@ -16,7 +16,7 @@ struct Suggestion {
 };
 
 // Empty when the reply is not a good one for this plan: the panel then shows its "not found"
-// text. Members with neither a "text" nor an "rtf" string are left out.
+// text. A member with neither a "text" nor an "rtf" string is an empty plain text.
 std::optional<std::vector<Suggestion>> ParseSuggestions(const SimpleCurl::response& reply,
                                                         long long planId);
 

@@ -241,6 +241,7 @@ double CGridCell::Layout(gfx::PointF point, gfx::RectF& changed) {
     } else {
         const double dpi = page_->GetDpi();
         textHost_->SetHostWindow(page_->GetHostWindow());
+        textHost_->SetResolution(dpi);
         const int width =
             std::max(1, static_cast<int>(gfx::MmToPx(width_ - 2 * innerMargin_, dpi)));
         int pixels = textHost_->NaturalHeight(width, dpi);

@@ -87,6 +87,7 @@ public:
     double Height() const { return height_; }
     double MinimumHeight() const { return minimumHeight_; }
     bool IsContainer() const { return !textHost_; }
+    bool HasGridLine() const { return !noGridLine_; }
     bool IsExtendable() const { return extendable_; }
     bool DeletesOnEmpty() const { return deleteOnEmpty_; }
     bool WantsReturn() const { return wantReturn_; }

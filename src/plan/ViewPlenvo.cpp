@@ -282,14 +282,7 @@ void CViewPlenvo::UpdateScrollRange() {
     if (!scrollBar_) {
         return;
     }
-    const double dpi = GetDpi();
-    const auto pixels = [dpi](double mm) {
-        return static_cast<std::int32_t>(std::clamp(gfx::MmToPx(mm, dpi), 0.0, 2147483647.0));
-    };
-    ScrollInfo info;
-    info.maximum = pixels(contentHeight_);
-    info.page = std::max(1, pixels(size_.height - headerHeight_));
-    scrollBar_->SetScrollInfo(info, SIF_RANGE | SIF_PAGE);
+    scrollBar_->SetRangeMm(contentHeight_, size_.height - headerHeight_);
 }
 
 void CViewPlenvo::SetScrollOffset(double offset) {
@@ -760,8 +753,10 @@ void CViewPlenvo::Print() {
     }
 }
 
-void CViewPlenvo::BeginPrinting(gfx::Graphics* printer, platform::HWND printerWindow) {
-    printing_ = 1;
+void CViewPlenvo::BeginPrinting(gfx::Graphics* printer, platform::HWND printerWindow,
+                                double printerDpi) {
+    printing_ = printerDpi > 0 ? 1 : 0;
+    printerDpi_ = printerDpi;
     printerDc_ = printer;
     printerWindow_ = printerWindow;
 }
@@ -770,6 +765,7 @@ void CViewPlenvo::EndPrinting() {
     printing_ = 0;
     printerDc_ = nullptr;
     printerWindow_ = 0;
+    printerDpi_ = 0;
 }
 
 std::uint32_t CViewPlenvo::GetTickCount() {

@@ -68,7 +68,8 @@ public:
     bool HasCellCapture(const CGridCell* cell) override;
     void SaveVersion() override;
     std::uint32_t GetTickCount() override;
-    double GetDpi() override { return CViewElement::GetDpi(); }
+    // The printer's while printing: cells measure and draw for the page.
+    double GetDpi() override { return printing_ ? printerDpi_ : CViewElement::GetDpi(); }
     std::int64_t Now() override;
     bool NameInUse(const std::string& stem) override;
     void AnnounceSubLine(const std::string& name) override;
@@ -85,7 +86,7 @@ public:
     void SaveToService();
     void Print();
     // While printing the element paints nothing in its window and measures on the printer.
-    void BeginPrinting(gfx::Graphics* printer, platform::HWND printerWindow);
+    void BeginPrinting(gfx::Graphics* printer, platform::HWND printerWindow, double printerDpi);
     void EndPrinting();
     bool IsPrinting() const { return printing_ != 0; }
 
@@ -140,6 +141,7 @@ private:
     int printing_ = 0;
     gfx::Graphics* printerDc_ = nullptr;
     platform::HWND printerWindow_ = 0;
+    double printerDpi_ = 0;
     std::weak_ptr<CGridCell> capturingCell_;
     platform::UINT_PTR keepAliveTimer_ = 0;
     std::unique_ptr<gfx::Bitmap> addLineIcon_;

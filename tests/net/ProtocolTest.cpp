@@ -1,5 +1,5 @@
-#include "support/Pump.h"
 #include "TestServer.h"
+#include "support/Pump.h"
 #include "support/TempDir.h"
 
 #include "net/LoginRequest.h"
@@ -14,9 +14,9 @@
 #include <gtest/gtest.h>
 
 using namespace Plenvo;
-using testsupport::PumpUntil;
 using nettest::TestServer;
 using SimpleCurl::response;
+using testsupport::PumpUntil;
 
 namespace {
 
@@ -229,12 +229,15 @@ TEST(SuggestionReply, OnlyANonEmptyListForTheShownPlanCounts) {
         R"({"text":"t","rtf":"r"}]})";
     auto list = ParseSuggestions(Reply(0, 200, "application/json", good), 12);
     ASSERT_TRUE(list.has_value());
-    ASSERT_EQ(list->size(), 3u);
+    ASSERT_EQ(list->size(), 4u);
     EXPECT_FALSE((*list)[0].rtf);
     EXPECT_EQ((*list)[0].content, "多举例");
     EXPECT_TRUE((*list)[1].rtf);
     EXPECT_EQ((*list)[1].content, "{\\rtf1 b}");
     EXPECT_FALSE((*list)[2].rtf);
+    EXPECT_EQ((*list)[2].content, "") << "neither text nor rtf: an empty box";
+    EXPECT_FALSE((*list)[3].rtf) << "text beats rtf";
+    EXPECT_EQ((*list)[3].content, "t");
     EXPECT_FALSE(ParseSuggestions(Reply(0, 200, "application/json", good), 13));
     EXPECT_FALSE(ParseSuggestions(Reply(0, 200, "text/plain", good), 12));
     EXPECT_FALSE(

@@ -50,6 +50,20 @@ TEST_F(ServiceTest, NoSuggestionsIsAnEmptyListForTheAskedPlan) {
     EXPECT_EQ(reply["suggestions"], json::array());
 }
 
+TEST_F(ServiceTest, WithoutColleaguesPlansTheTeachersOwnSavedPlansAreSuggested) {
+    Teacher me = SignIn("1001", "王老师");
+    int64_t shown = CreatePlan(me, "第一课", 4, 1);
+    int64_t saved = CreatePlan(me, "第二课", 4, 1);
+    int64_t unsaved = CreatePlan(me, "第三课", 4, 1);
+    (void)unsaved;
+    ASSERT_EQ(Save(me, saved, "1.1.1", {{"template.keypoints.value", "朗读"}})["ok"], true);
+    ASSERT_EQ(Save(me, shown, "1.1.1", {{"template.keypoints.value", "默写"}})["ok"], true);
+    json suggestions = GetJson("getsuggestion?id=" + std::to_string(shown), &me)["suggestions"];
+    ASSERT_EQ(suggestions.size(), 1u) << "the shown plan itself and unsaved ones are not offered";
+    EXPECT_EQ(suggestions[0]["lessiontitle"], "第二课");
+    EXPECT_NE(suggestions[0]["text"].get<std::string>().find("朗读"), std::string::npos);
+}
+
 TEST_F(ServiceTest, AtMostTenSuggestionsNewestFirst) {
     Teacher me = SignIn("1001");
     int64_t mine = CreatePlan(me, "我的课", 1, 1);

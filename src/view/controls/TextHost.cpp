@@ -46,7 +46,21 @@ void CTextHost::SetRect(const gfx::RectF& rect) {
         return;
     }
     rect_ = rect;
+    UpdateExtent();
+}
+
+void CTextHost::SetResolution(double dpi) {
+    if (!(dpi > 0) || dpi == settings_.dpi) {
+        return;
+    }
+    // The character height stays as made: the text keeps its size in millimetres on any device.
+    settings_.dpi = dpi;
+    UpdateExtent();
+}
+
+void CTextHost::UpdateExtent() {
     const double dpi = settings_.dpi;
+    const gfx::RectF& rect = rect_;
     extentHimetric_ = {gfx::MmToPx(rect.width, dpi) * 2540 / dpi,
                        gfx::MmToPx(rect.height, dpi) * 2540 / dpi};
     if (services_) {

@@ -57,6 +57,8 @@ public:
     IHostWindow* GetHostWindow() const { return window_; }
     // Stores a new rectangle (millimetres) only when it differs, and tells the engine.
     void SetRect(const gfx::RectF& rect);
+    // Another device's resolution (a printer's) for measuring and drawing from now on.
+    void SetResolution(double dpi);
     const gfx::RectF& GetRect() const { return rect_; }
     void SetMaxLength(std::int32_t maxLength);
     void SetChangeCallback(std::function<void()> onChange) { onChange_ = std::move(onChange); }
@@ -98,6 +100,7 @@ public:
 
 private:
     void SetReadOnly(bool readOnly);
+    void UpdateExtent();
 
     richtext::CharFormat charFormat_;
     richtext::ParaFormat paraFormat_;

@@ -169,14 +169,7 @@ void CViewList::Layout(gfx::RectF& result, gfx::PointF origin, gfx::SizeF& resul
         scrollBar_->Layout(
             barArea, {contentRect_.x + contentRect_.width - kScrollBarRoom, contentRect_.y + 1.0},
             barSize, registerInLayer);
-        const double dpi = GetDpi();
-        ScrollInfo info;
-        info.minimum = 0;
-        info.maximum = static_cast<std::int32_t>(
-            std::clamp(gfx::MmToPx(contentHeight_, dpi), 0.0, 2147483647.0));
-        info.page = static_cast<std::int32_t>(
-            std::clamp(gfx::MmToPx(contentRect_.height, dpi), 0.0, 2147483647.0));
-        scrollBar_->SetScrollInfo(info, SIF_RANGE | SIF_PAGE);
+        scrollBar_->SetRangeMm(contentHeight_, contentRect_.height);
         scrollBar_->SetScrollPos(-offset_);
     }
 }

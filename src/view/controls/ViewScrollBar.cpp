@@ -54,6 +54,18 @@ void CViewScrollBar::ComputeThumb() {
     geometry_.thumbBottom = geometry_.thumbTop + length;
 }
 
+void CViewScrollBar::SetRangeMm(double contentMm, double pageMm) {
+    const double dpi = GetDpi();
+    const auto pixels = [dpi](double mm) {
+        return static_cast<std::int32_t>(std::clamp(gfx::MmToPx(mm, dpi), 0.0, 2147483647.0));
+    };
+    ScrollInfo info;
+    info.minimum = 0;
+    info.maximum = pixels(contentMm);
+    info.page = pixels(pageMm);
+    SetScrollInfo(info, SIF_RANGE | SIF_PAGE);
+}
+
 void CViewScrollBar::SetScrollInfo(const ScrollInfo& info, unsigned mask) {
     const ScrollInfo before = info_;
     if (mask & SIF_PAGE) {

@@ -34,6 +34,8 @@ public:
 
     // Copies the fields the mask selects and recomputes the thumb.
     void SetScrollInfo(const ScrollInfo& info, unsigned mask);
+    // The range and the page from lengths in millimetres, at this element's resolution.
+    void SetRangeMm(double contentMm, double pageMm);
     // The position in millimetres, kept as whole pixels.
     void SetScrollPos(double mm);
     const ScrollInfo& GetScrollInfo() const { return info_; }
