@@ -6,6 +6,7 @@
 #include <elf.h>
 #include <fcntl.h>
 #include <sys/syscall.h>
+#include <sys/uio.h>
 #include <sys/utsname.h>
 #include <ucontext.h>
 #include <unistd.h>
@@ -31,6 +32,42 @@ bool WriteAllAt(int fd, const void* data, std::size_t size, std::uint64_t offset
         offset += static_cast<std::uint64_t>(written);
     }
     return true;
+}
+
+// Memory of the crashed process that another running thread may unmap at any moment (and that
+// a sanitizer's shadow may not cover) is copied by the kernel, which reports a fault as an error
+// instead of raising a second signal inside the handler.
+bool CopyOut(void* to, std::uint64_t from, std::size_t length) {
+    iovec local{to, length};
+    iovec remote{reinterpret_cast<void*>(from), length};
+    const long got =
+        syscall(SYS_process_vm_readv, syscall(SYS_getpid), &local, 1ul, &remote, 1ul, 0ul);
+    if (got == static_cast<long>(length)) {
+        return true;
+    }
+    if (got >= 0 || (errno != EPERM && errno != ENOSYS && errno != EACCES)) {
+        return false;
+    }
+    // Where that call is refused (a restricted container): writing from memory that faults into
+    // a pipe fails with EFAULT.
+    int fds[2];
+    if (syscall(SYS_pipe2, fds, O_CLOEXEC) != 0) {
+        return false;
+    }
+    char* out = static_cast<char*>(to);
+    bool copied = true;
+    while (copied && length > 0) {
+        const std::size_t chunk = length < 4096 ? length : 4096;
+        copied = syscall(SYS_write, fds[1], reinterpret_cast<const void*>(from), chunk) ==
+                     static_cast<long>(chunk) &&
+                 syscall(SYS_read, fds[0], out, chunk) == static_cast<long>(chunk);
+        from += chunk;
+        out += chunk;
+        length -= chunk;
+    }
+    syscall(SYS_close, fds[0]);
+    syscall(SYS_close, fds[1]);
+    return copied;
 }
 
 std::size_t ReadWholeFile(const char* path, char* buffer, std::size_t capacity) {
@@ -297,9 +334,10 @@ void CMinidumpWriter::FindModules() {
     moduleCount_ = 0;
     for (std::size_t i = 0; i < mappingCount_ && moduleCount_ < kMaxModules; ++i) {
         const Mapping& m = mappings_[i];
+        Elf64_Ehdr header;
         if (m.nameLength == 0 || maps_[m.nameOffset] != '/' || m.offset != 0 || !m.readable ||
-            !Readable(m.start, sizeof(Elf64_Ehdr)) ||
-            std::memcmp(reinterpret_cast<const void*>(m.start), ELFMAG, SELFMAG) != 0) {
+            !Readable(m.start, sizeof(header)) || !CopyOut(&header, m.start, sizeof(header)) ||
+            std::memcmp(header.e_ident, ELFMAG, SELFMAG) != 0) {
             continue;
         }
         ModuleEntry& module = modules_[moduleCount_];
@@ -315,51 +353,49 @@ void CMinidumpWriter::FindModules() {
             }
             module.end = next.end;
         }
-        ReadBuildId(module);
+        ReadBuildId(module, header);
         ++moduleCount_;
     }
 }
 
-void CMinidumpWriter::ReadBuildId(ModuleEntry& module) const {
+void CMinidumpWriter::ReadBuildId(ModuleEntry& module, const Elf64_Ehdr& header) const {
     module.buildIdLength = 0;
-    const auto* header = reinterpret_cast<const Elf64_Ehdr*>(module.base);
-    if (header->e_ident[EI_CLASS] != ELFCLASS64 || header->e_phentsize != sizeof(Elf64_Phdr)) {
+    if (header.e_ident[EI_CLASS] != ELFCLASS64 || header.e_phentsize != sizeof(Elf64_Phdr)) {
         return;
     }
-    const std::uint64_t table = module.base + header->e_phoff;
-    if (!Readable(table, std::uint64_t{header->e_phnum} * sizeof(Elf64_Phdr))) {
-        return;
-    }
-    const auto* headers = reinterpret_cast<const Elf64_Phdr*>(table);
+    const std::uint64_t table = module.base + header.e_phoff;
+    const auto programHeader = [&](unsigned i, Elf64_Phdr& out) {
+        return CopyOut(&out, table + std::uint64_t{i} * sizeof(Elf64_Phdr), sizeof(out));
+    };
     std::uint64_t bias = module.base;
-    for (unsigned i = 0; i < header->e_phnum; ++i) {
-        if (headers[i].p_type == PT_LOAD) {
-            bias = module.base - (headers[i].p_vaddr & ~std::uint64_t{0xFFF});
+    Elf64_Phdr entry;
+    for (unsigned i = 0; i < header.e_phnum && programHeader(i, entry); ++i) {
+        if (entry.p_type == PT_LOAD) {
+            bias = module.base - (entry.p_vaddr & ~std::uint64_t{0xFFF});
             break;
         }
     }
-    for (unsigned i = 0; i < header->e_phnum; ++i) {
-        if (headers[i].p_type != PT_NOTE) {
+    for (unsigned i = 0; i < header.e_phnum && programHeader(i, entry); ++i) {
+        if (entry.p_type != PT_NOTE) {
             continue;
         }
-        std::uint64_t note = bias + headers[i].p_vaddr;
-        const std::uint64_t notesEnd = note + headers[i].p_memsz;
-        if (!Readable(note, headers[i].p_memsz)) {
-            continue;
-        }
-        while (note + sizeof(Elf64_Nhdr) <= notesEnd) {
-            const auto* entry = reinterpret_cast<const Elf64_Nhdr*>(note);
-            const std::uint64_t name = note + sizeof(Elf64_Nhdr);
-            const std::uint64_t desc = name + ((entry->n_namesz + 3u) & ~3u);
-            const std::uint64_t next = desc + ((entry->n_descsz + 3u) & ~3u);
+        std::uint64_t note = bias + entry.p_vaddr;
+        const std::uint64_t notesEnd = note + entry.p_memsz;
+        Elf64_Nhdr noteHeader;
+        while (note + sizeof(noteHeader) <= notesEnd &&
+               CopyOut(&noteHeader, note, sizeof(noteHeader))) {
+            const std::uint64_t name = note + sizeof(noteHeader);
+            const std::uint64_t desc = name + ((noteHeader.n_namesz + 3u) & ~3u);
+            const std::uint64_t next = desc + ((noteHeader.n_descsz + 3u) & ~3u);
             if (next > notesEnd) {
                 break;
             }
-            if (entry->n_type == NT_GNU_BUILD_ID && entry->n_namesz == 4 &&
-                std::memcmp(reinterpret_cast<const void*>(name), "GNU", 4) == 0 &&
-                entry->n_descsz <= sizeof(module.buildId)) {
-                std::memcpy(module.buildId, reinterpret_cast<const void*>(desc), entry->n_descsz);
-                module.buildIdLength = entry->n_descsz;
+            char owner[4];
+            if (noteHeader.n_type == NT_GNU_BUILD_ID && noteHeader.n_namesz == 4 &&
+                noteHeader.n_descsz <= sizeof(module.buildId) &&
+                CopyOut(owner, name, sizeof(owner)) && std::memcmp(owner, "GNU", 4) == 0 &&
+                CopyOut(module.buildId, desc, noteHeader.n_descsz)) {
+                module.buildIdLength = noteHeader.n_descsz;
                 return;
             }
             note = next;
@@ -472,11 +508,14 @@ bool CMinidumpWriter::WriteThreads(Cursor& cursor, const CrashThreadState* threa
             StackRange(context_.rsp, start, length);
             if (length > 0) {
                 minidump::LocationDescriptor stack{};
-                if (!cursor.Append(reinterpret_cast<const void*>(start), length, stack)) {
+                if (cursor.Append(reinterpret_cast<const void*>(start), length, stack)) {
+                    record.stack.startOfMemoryRange = start;
+                    record.stack.memory = stack;
+                } else if (errno != EFAULT) {
                     return false;
                 }
-                record.stack.startOfMemoryRange = start;
-                record.stack.memory = stack;
+                // EFAULT: the thread ended and its stack went while the dump was written; the
+                // thread stays listed without it.
             }
         }
         if (!cursor.Append(&context_, sizeof(context_), record.threadContext)) {

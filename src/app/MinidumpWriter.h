@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <elf.h>
 
 namespace Plenvo {
 
@@ -66,7 +67,7 @@ private:
     void ParseMaps();
     void FindModules();
     bool Readable(std::uint64_t address, std::uint64_t length) const;
-    void ReadBuildId(ModuleEntry& module) const;
+    void ReadBuildId(ModuleEntry& module, const Elf64_Ehdr& header) const;
     void StackRange(std::uint64_t sp, std::uint64_t& start, std::uint64_t& length) const;
     bool WriteSystemInfo(Cursor& cursor, minidump::LocationDescriptor& where);
     bool WriteThreads(Cursor& cursor, const CrashThreadState* threads, std::size_t count,

@@ -144,6 +144,23 @@ TEST_F(CrashCaptureTest, NullWriteLeavesDumpAndStartsSuccessor) {
     EXPECT_EQ(dump->Exception()->flags, static_cast<std::uint32_t>(SEGV_MAPERR));
 }
 
+// Memory that the maps call readable may still fault when read (a file shorter than its
+// mapping, a region another thread unmaps meanwhile): the dump is written all the same.
+TEST_F(CrashCaptureTest, ModuleThatFaultsWhenReadStillLeavesDump) {
+    ExpectCrashDump(Run("truncated", dumpPath_), SIGSEGV);
+    std::string error;
+    const auto dump = CMinidumpFile::Load(dumpPath_, error);
+    ASSERT_TRUE(dump) << error;
+    bool listed = false;
+    for (const auto& module : dump->Modules()) {
+        if (fs::path(module.name).filename() == "truncated.so") {
+            listed = true;
+            EXPECT_TRUE(module.buildId.empty());
+        }
+    }
+    EXPECT_TRUE(listed) << "the mapped file is listed as a module without a build id";
+}
+
 TEST_F(CrashCaptureTest, AbortLeavesDump) {
     ExpectCrashDump(Run("abort", dumpPath_), SIGABRT);
 }

@@ -9,8 +9,11 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <elf.h>
+#include <fcntl.h>
 #include <fstream>
 #include <string>
+#include <sys/mman.h>
 #include <sys/syscall.h>
 #include <thread>
 #include <unistd.h>
@@ -40,6 +43,25 @@ __attribute__((noinline)) void Abort() {
     Say("ret", reinterpret_cast<unsigned long long>(__builtin_return_address(0)));
     SayFrame();
     std::abort();
+}
+
+// A file that looks like a module but ends inside its first page, mapped two pages long: its
+// program headers lie past the end of the file, where every read faults (SIGBUS).
+void MapTruncatedModule() {
+    Elf64_Ehdr header{};
+    std::memcpy(header.e_ident, ELFMAG, SELFMAG);
+    header.e_ident[EI_CLASS] = ELFCLASS64;
+    header.e_phentsize = sizeof(Elf64_Phdr);
+    header.e_phnum = 4;
+    header.e_phoff = 6000;
+    const int fd = open("truncated.so", O_RDWR | O_CREAT | O_TRUNC, 0644);
+    if (fd < 0 || write(fd, &header, sizeof(header)) != static_cast<ssize_t>(sizeof(header))) {
+        std::exit(4);
+    }
+    if (mmap(nullptr, 8192, PROT_READ, MAP_PRIVATE, fd, 0) == MAP_FAILED) {
+        std::exit(5);
+    }
+    close(fd);
 }
 
 __attribute__((noinline)) int Recurse(int depth) {
@@ -94,6 +116,9 @@ int main(int argc, char** argv) {
     }
     installed = true;
     if (mode == "null") {
+        CallWriteNull();
+    } else if (mode == "truncated") {
+        MapTruncatedModule();
         CallWriteNull();
     } else if (mode == "abort") {
         Abort();
