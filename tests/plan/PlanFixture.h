@@ -20,6 +20,7 @@
 #include "view/controls/Controls.h"
 #include "view/controls/TextHost.h"
 
+#include <algorithm>
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -122,6 +123,8 @@ protected:
         for (const auto& request : server.Requests()) {
             targets.push_back(request.target);
         }
+        // Sorted: the requests travel side by side and the service may take them in any order.
+        std::sort(targets.begin(), targets.end());
         return targets;
     }
 
