@@ -19,10 +19,14 @@ function(plenvo_library name)
 endfunction()
 
 # One test program per folder of tests/, registered with CTest; LABELS lets CI pick the threaded
-# tests for the thread-sanitizer run and the tests that need a display.
+# tests for the thread-sanitizer run and the tests that need a display. EXCLUDE names files of
+# the folder that a library of their own carries.
 function(plenvo_test name)
-  cmake_parse_arguments(ARG "" "" "DEPS;LABELS" ${ARGN})
+  cmake_parse_arguments(ARG "" "" "DEPS;LABELS;EXCLUDE" ${ARGN})
   file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+  foreach(excluded ${ARG_EXCLUDE})
+    list(REMOVE_ITEM sources ${CMAKE_CURRENT_SOURCE_DIR}/${excluded})
+  endforeach()
   if(NOT sources)
     return()
   endif()
