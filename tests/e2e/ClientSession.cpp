@@ -1,5 +1,6 @@
 #include "ClientSession.h"
 
+#include "platform/Encoding.h"
 #include "support/FreePort.h"
 #include "support/X11Tools.h"
 
@@ -38,32 +39,6 @@ std::string Quoted(const std::string& text) {
         out += c == '\'' ? std::string("'\\''") : std::string(1, c);
     }
     return out + "'";
-}
-
-std::string Utf8(const std::u16string& text) {
-    std::string out;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        char32_t c = text[i];
-        if (c >= 0xD800 && c < 0xDC00 && i + 1 < text.size()) {
-            c = 0x10000 + ((c - 0xD800) << 10) + (text[++i] - 0xDC00);
-        }
-        if (c < 0x80) {
-            out += static_cast<char>(c);
-        } else if (c < 0x800) {
-            out += static_cast<char>(0xC0 | (c >> 6));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else if (c < 0x10000) {
-            out += static_cast<char>(0xE0 | (c >> 12));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else {
-            out += static_cast<char>(0xF0 | (c >> 18));
-            out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        }
-    }
-    return out;
 }
 
 // The client's executable reached through a path in the folder: a hard link where the folder
@@ -256,7 +231,7 @@ bool ClientSession::DebugLogHas(const std::string& text) const {
         units += static_cast<char16_t>(static_cast<unsigned char>(bytes[i]) |
                                        (static_cast<unsigned char>(bytes[i + 1]) << 8));
     }
-    return Utf8(units).find(text) != std::string::npos;
+    return platform::Utf16ToUtf8(units).find(text) != std::string::npos;
 }
 
 std::string ClientSession::ClientOutput() const {

@@ -1,5 +1,7 @@
 #include "support/X11Tools.h"
 
+#include "platform/Encoding.h"
+
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <algorithm>
@@ -77,25 +79,6 @@ bool SendDeleteWindow(unsigned long xid) {
     return sent != 0;
 }
 
-namespace {
-
-std::vector<char32_t> CodePoints(const std::string& text) {
-    std::vector<char32_t> points;
-    for (std::size_t i = 0; i < text.size();) {
-        const auto lead = static_cast<unsigned char>(text[i]);
-        const int length = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
-        char32_t point = length == 1 ? lead : lead & (0x3F >> (length - 1));
-        for (int k = 1; k < length && i + k < text.size(); ++k) {
-            point = (point << 6) | (static_cast<unsigned char>(text[i + k]) & 0x3F);
-        }
-        points.push_back(point);
-        i += static_cast<std::size_t>(length);
-    }
-    return points;
-}
-
-} // namespace
-
 bool BindCharacters(const std::string& text) {
     ::Display* display = XOpenDisplay(nullptr);
     if (!display) {
@@ -108,7 +91,7 @@ bool BindCharacters(const std::string& text) {
     KeySym* map =
         XGetKeyboardMapping(display, static_cast<KeyCode>(first), last - first + 1, &perKey);
     std::set<KeySym> wanted;
-    for (const char32_t point : CodePoints(text)) {
+    for (const char32_t point : platform::Utf8ToUtf32(text)) {
         if (point >= 0x80) {
             wanted.insert(0x01000000 | point);
         }
