@@ -184,14 +184,22 @@ AssertionResult ClientSession::AnswerYes(const std::string& caption) {
 }
 
 unsigned ClientSession::Pixel(int x, int y) {
+    return Pixel(window_, x, y);
+}
+
+unsigned ClientSession::Pixel(unsigned long window, int x, int y) {
     int status = -1;
-    testsupport::RunPumping("import -window " + std::to_string(window_) + " " + Quoted(shot_), {},
+    testsupport::RunPumping("import -window " + std::to_string(window) + " " + Quoted(shot_), {},
                             &status);
     return status == 0 ? testsupport::ReadPngPixel(shot_, x, y) : 0;
 }
 
-int ClientSession::DarkPixels(int x, int y, int width, int height) {
-    if (Pixel(x, y) == 0) {
+std::vector<unsigned long> ClientSession::SuggestionWindows() const {
+    return FindWindows("^Tavrin教育系统$", false);
+}
+
+int ClientSession::DarkPixels(unsigned long window, int x, int y, int width, int height) {
+    if (Pixel(window, x, y) == 0) {
         return 0;
     }
     int dark = 0;
@@ -239,7 +247,8 @@ std::string ClientSession::ClientOutput() const {
 }
 
 // A visible window whose name matches, at the main window's position or anywhere else.
-unsigned long ClientSession::FindWindow(const std::string& pattern, bool main) const {
+std::vector<unsigned long> ClientSession::FindWindows(const std::string& pattern, bool main) const {
+    std::vector<unsigned long> found;
     const std::string ids = Shell("xdotool search --onlyvisible --name " + Quoted(pattern));
     std::size_t start = 0;
     while (start < ids.size()) {
@@ -253,10 +262,10 @@ unsigned long ClientSession::FindWindow(const std::string& pattern, bool main) c
         const bool atMain = geometry.find("Position: " + std::to_string(kWindowX) + "," +
                                           std::to_string(kWindowY) + " ") != std::string::npos;
         if (atMain == main) {
-            return std::stoul(id);
+            found.push_back(std::stoul(id));
         }
     }
-    return 0;
+    return found;
 }
 
 } // namespace e2e

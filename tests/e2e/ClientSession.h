@@ -45,10 +45,23 @@ public:
     // Answers Yes to the question box with this caption; false when none appeared.
     ::testing::AssertionResult AnswerYes(const std::string& caption);
 
+    // Client pixels of the history list in the reference template: items 52 pixels high from
+    // y 151, their titles at x 24.
+    static constexpr int kItemTop = 151, kItemHeight = 52;
+    static constexpr int kTitleX = 24, kTitleWidth = 150, kTitleHeight = 20;
+    static int HistoryItemMiddle(int index) {
+        return kItemTop + index * kItemHeight + kItemHeight / 2;
+    }
+
     // A fresh screenshot of the main window and its pixel at (x, y), ARGB.
     unsigned Pixel(int x, int y);
-    // Dark pixels (text) in a rectangle of a fresh screenshot.
-    int DarkPixels(int x, int y, int width, int height);
+    // Dark pixels (text) in a rectangle of a fresh screenshot of the main window or another.
+    int DarkPixels(int x, int y, int width, int height) {
+        return DarkPixels(window_, x, y, width, height);
+    }
+    int DarkPixels(unsigned long window, int x, int y, int width, int height);
+    // The visible suggestion windows (the program's other windows with the main title).
+    std::vector<unsigned long> SuggestionWindows() const;
     const std::string& ShotFile() const { return shot_; }
 
     // Waits for a line of the service's request log, written after the mark, holding the text.
@@ -61,7 +74,12 @@ public:
     std::string ClientOutput() const;
 
 private:
-    unsigned long FindWindow(const std::string& pattern, bool main) const;
+    std::vector<unsigned long> FindWindows(const std::string& pattern, bool main) const;
+    unsigned long FindWindow(const std::string& pattern, bool main) const {
+        const auto found = FindWindows(pattern, main);
+        return found.empty() ? 0 : found.front();
+    }
+    unsigned Pixel(unsigned long window, int x, int y);
 
     testsupport::TempDir dir_;
     int port_;

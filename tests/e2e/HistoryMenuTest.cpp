@@ -13,13 +13,12 @@ using testsupport::WaitFor;
 
 namespace {
 
-// Client pixels of the history list in the reference template: items 52 pixels high from y 151,
-// their titles at x 24.
-constexpr int kItemTop = 151, kItemHeight = 52;
-constexpr int kTitleX = 24, kTitleWidth = 150, kTitleHeight = 20;
+constexpr int kTitleX = ClientSession::kTitleX;
+constexpr int kTitleWidth = ClientSession::kTitleWidth;
+constexpr int kTitleHeight = ClientSession::kTitleHeight;
 
 int ItemMiddle(int index) {
-    return kItemTop + index * kItemHeight + kItemHeight / 2;
+    return ClientSession::HistoryItemMiddle(index);
 }
 
 std::string Shell(const std::string& command) {

@@ -57,23 +57,47 @@ ServiceProbe::ServiceProbe(int port, std::string number, std::string name, std::
 
 // Every question signs in anew: the client's own sign-ins never leave the probe without a
 // session.
-nlohmann::json ServiceProbe::Get(const std::string& endpoint) {
-    httplib::Client client("127.0.0.1", port_);
+std::string ServiceProbe::SignIn(httplib::Client& client) {
     const auto login = client.Post("/plenvo/login",
                                    "id=" + Encode(number_) + "&name=" + Encode(name_) +
                                        "&password=" + Encode(password_),
                                    "application/x-www-form-urlencoded");
     if (!login || login->status != 200) {
-        return nullptr;
+        return {};
     }
     const std::string cookie = login->get_header_value("Set-Cookie");
-    const auto result = client.Get(("/plenvo/" + endpoint).c_str(),
-                                   {{"Cookie", cookie.substr(0, cookie.find(';'))}});
+    return cookie.substr(0, cookie.find(';'));
+}
+
+nlohmann::json ServiceProbe::Get(const std::string& endpoint) {
+    httplib::Client client("127.0.0.1", port_);
+    const std::string cookie = SignIn(client);
+    if (cookie.empty()) {
+        return nullptr;
+    }
+    const auto result = client.Get(("/plenvo/" + endpoint).c_str(), {{"Cookie", cookie}});
     if (!result || result->status != 200) {
         return nullptr;
     }
     nlohmann::json reply = nlohmann::json::parse(result->body, nullptr, false);
     return reply.is_object() && reply.value("ok", false) ? reply : nullptr;
+}
+
+bool ServiceProbe::SaveCells(std::int64_t id, const std::map<std::string, std::string>& cells) {
+    httplib::Client client("127.0.0.1", port_);
+    const std::string cookie = SignIn(client);
+    std::string body;
+    for (const auto& [name, value] : cells) {
+        body += (body.empty() ? "" : "&") + Encode(name) + "=" + Encode(value);
+    }
+    const auto result =
+        client.Post(("/plenvo/event/save?id=" + std::to_string(id) + "&t=1.1.1").c_str(),
+                    {{"Cookie", cookie}}, body, "application/x-www-form-urlencoded");
+    if (cookie.empty() || !result || result->status != 200) {
+        return false;
+    }
+    const nlohmann::json reply = nlohmann::json::parse(result->body, nullptr, false);
+    return reply.is_object() && reply.value("ok", false);
 }
 
 std::int64_t ServiceProbe::CreatePlan(const std::string& title, int grade, int subject,

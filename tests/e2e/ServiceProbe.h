@@ -4,9 +4,14 @@
 #include <nlohmann/json.hpp>
 
 #include <cstdint>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
+
+namespace httplib {
+class Client;
+}
 
 namespace e2e {
 
@@ -19,11 +24,16 @@ public:
                             int lessonType = 1);
     // The plan data of openlp; null when the service has no such plan or did not answer.
     nlohmann::json OpenPlan(std::int64_t id);
+    // Saves cell values as one version of the plan, as the client's save does; false when the
+    // service refused them.
+    bool SaveCells(std::int64_t id, const std::map<std::string, std::string>& cells);
     // The ids of the teacher's plans as gethistory lists them.
     std::vector<std::int64_t> PlanIds();
 
 private:
     nlohmann::json Get(const std::string& endpoint);
+    // Signs in anew and returns the session cookie, empty on failure.
+    std::string SignIn(httplib::Client& client);
 
     int port_;
     std::string number_;
