@@ -1,12 +1,12 @@
-// links: plenvo_controls plenvo_view PkgConfig::GTK3 PkgConfig::X11 PkgConfig::XTST
-// PkgConfig::XDAMAGE sources: tests/support/Pump.cpp Input to paint in a real window, as a user
-// feels it: keys, pointer moves and wheel steps are injected with the XTest extension into a window
-// on a virtual display (Xvfb 1920 x 1080, 96 dpi, no window manager), and the time until the
-// window's first damage reported by the DAMAGE extension is taken (the paint reaching the X
-// server). The windows run in child processes of this program: a page window with a 5,000-character
-// edit field, the main screen template (a button to hover, the history list with 1,000 plans to
-// scroll) and, as the anchor, a plain GtkTextView holding the same text. Keys are 50 ms apart, as a
-// fast typist's.
+// links: plenvo_controls PkgConfig::GTK3 PkgConfig::X11 PkgConfig::XTST PkgConfig::XDAMAGE
+// sources: tests/support/Pump.cpp
+// Input to paint in a real window, as a user feels it: keys, pointer moves and wheel steps are
+// injected with the XTest extension into a window on a virtual display (Xvfb 1920 x 1080, 96 dpi,
+// no window manager), and the time until the window's first damage reported by the DAMAGE
+// extension is taken (the paint reaching the X server). The windows run in child processes of
+// this program: a page window with a 5,000-character edit field, the main screen template (a
+// button to hover, the history list with 1,000 plans to scroll) and, as the anchor, a plain
+// GtkTextView holding the same text. Keys are 50 ms apart, as a fast typist's.
 #include "platform/Display.h"
 #include "platform/Messaging.h"
 #include "support/Xvfb.h"
@@ -31,6 +31,7 @@
 #include <algorithm>
 #include <chrono>
 #include <csignal>
+#include <cstdlib>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -72,10 +73,13 @@ std::string ChineseText() {
 }
 
 std::string MainTemplate() {
-    const auto path = std::filesystem::path(__FILE__).parent_path().parent_path() / "service" /
-                      "templates" / "main.json";
+    const auto path = std::filesystem::path(PLENVO_SOURCE_DIR) / "service" / "templates" / "main.json";
     std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
+    std::string text(std::istreambuf_iterator<char>(in), {});
+    if (text.empty()) {
+        throw std::runtime_error("service/templates/main.json could not be read");
+    }
+    return text;
 }
 
 // ---- the windows, each in its own process ----
@@ -201,6 +205,16 @@ public:
         waitpid(pid_, nullptr, 0);
     }
     Window Xid() const { return xid_; }
+    // PLENVO_BENCH_SHOT names a folder for screenshots, to check each window is the real one.
+    void Shot(const std::string& name) const {
+        if (const char* folder = std::getenv("PLENVO_BENCH_SHOT")) {
+            const std::string command = "import -window " + std::to_string(xid_) + " '" +
+                                        folder + "/" + name + ".png'";
+            if (std::system(command.c_str()) != 0) {
+                std::fprintf(stderr, "no screenshot of %s\n", name.c_str());
+            }
+        }
+    }
 
 private:
     pid_t pid_ = 0;
@@ -332,6 +346,7 @@ void Typing(benchmark::State& state, const char* which, int x, int y) {
     screen.Watch(child.Xid());
     screen.Drain(std::chrono::milliseconds(300));
     Samples samples;
+    child.Shot(std::string(which) + "-before");
     for (auto _ : state) {
         const auto start = Clock::now();
         for (int i = 0; i < kKeys; ++i) {
@@ -341,6 +356,7 @@ void Typing(benchmark::State& state, const char* which, int x, int y) {
         }
         state.SetIterationTime(std::chrono::duration<double>(Clock::now() - start).count());
     }
+    child.Shot(std::string(which) + "-typed");
     Report(state, samples);
 }
 
@@ -365,6 +381,7 @@ void BM_HoverButton(benchmark::State& state) {
     const int onX = kWindowX + 118, onY = kWindowY + 86; // the button's middle
     const int offX = kWindowX + 118, offY = kWindowY + 140;
     screen.Move(offX, offY);
+    child.Shot("main");
     screen.Watch(child.Xid());
     screen.Drain(std::chrono::milliseconds(300));
     Samples samples;
