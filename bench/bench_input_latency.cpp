@@ -31,10 +31,11 @@
 #include <algorithm>
 #include <chrono>
 #include <csignal>
-#include <cstdlib>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <memory>
 #include <string>
@@ -73,7 +74,8 @@ std::string ChineseText() {
 }
 
 std::string MainTemplate() {
-    const auto path = std::filesystem::path(PLENVO_SOURCE_DIR) / "service" / "templates" / "main.json";
+    const auto path =
+        std::filesystem::path(PLENVO_SOURCE_DIR) / "service" / "templates" / "main.json";
     std::ifstream in(path, std::ios::binary);
     std::string text(std::istreambuf_iterator<char>(in), {});
     if (text.empty()) {
@@ -208,8 +210,8 @@ public:
     // PLENVO_BENCH_SHOT names a folder for screenshots, to check each window is the real one.
     void Shot(const std::string& name) const {
         if (const char* folder = std::getenv("PLENVO_BENCH_SHOT")) {
-            const std::string command = "import -window " + std::to_string(xid_) + " '" +
-                                        folder + "/" + name + ".png'";
+            const std::string command =
+                "import -window " + std::to_string(xid_) + " '" + folder + "/" + name + ".png'";
             if (std::system(command.c_str()) != 0) {
                 std::fprintf(stderr, "no screenshot of %s\n", name.c_str());
             }
@@ -337,27 +339,37 @@ void Report(benchmark::State& state, const Samples& s) {
     state.counters["samples"] = static_cast<double>(s.ms.size());
 }
 
-// Types 200 letters where the click put the caret: (x, y) relative to the window.
-void Typing(benchmark::State& state, const char* which, int x, int y) {
+// Opens the window, lets `prepare` put the pointer or the caret in place, then times `count`
+// events made by `event`, each `gap` after the one before.
+void Session(benchmark::State& state, const std::string& which,
+             const std::function<void(Screen&)>& prepare, int count, std::chrono::milliseconds gap,
+             const std::function<void(Screen&, int)>& event) {
     Child child(which);
     Screen screen;
     std::this_thread::sleep_for(std::chrono::milliseconds(800));
-    screen.Click(kWindowX + x, kWindowY + y);
+    prepare(screen);
     screen.Watch(child.Xid());
     screen.Drain(std::chrono::milliseconds(300));
+    child.Shot(which + "-before");
     Samples samples;
-    child.Shot(std::string(which) + "-before");
     for (auto _ : state) {
         const auto start = Clock::now();
-        for (int i = 0; i < kKeys; ++i) {
-            const auto next = Clock::now() + kKeyGap;
-            screen.Measure([&] { screen.Key(XK_a); }, samples);
+        for (int i = 0; i < count; ++i) {
+            const auto next = Clock::now() + gap;
+            screen.Measure([&] { event(screen, i); }, samples);
             std::this_thread::sleep_until(next);
         }
         state.SetIterationTime(std::chrono::duration<double>(Clock::now() - start).count());
     }
-    child.Shot(std::string(which) + "-typed");
+    child.Shot(which + "-after");
     Report(state, samples);
+}
+
+// Types 200 letters where the click put the caret: (x, y) relative to the window.
+void Typing(benchmark::State& state, const char* which, int x, int y) {
+    Session(
+        state, which, [&](Screen& screen) { screen.Click(kWindowX + x, kWindowY + y); }, kKeys,
+        kKeyGap, [](Screen& screen, int) { screen.Key(XK_a); });
 }
 
 void BM_TypingMiddle_Edit(benchmark::State& state) {
@@ -375,47 +387,18 @@ void BM_TypingNearStart_GtkTextView(benchmark::State& state) {
 
 // The pointer goes onto "＋  新建教案" and off it again; each crossing repaints the button.
 void BM_HoverButton(benchmark::State& state) {
-    Child child("main");
-    Screen screen;
-    std::this_thread::sleep_for(std::chrono::milliseconds(800));
-    const int onX = kWindowX + 118, onY = kWindowY + 86; // the button's middle
-    const int offX = kWindowX + 118, offY = kWindowY + 140;
-    screen.Move(offX, offY);
-    child.Shot("main");
-    screen.Watch(child.Xid());
-    screen.Drain(std::chrono::milliseconds(300));
-    Samples samples;
-    for (auto _ : state) {
-        const auto start = Clock::now();
-        for (int i = 0; i < 100; ++i) {
-            screen.Measure([&] { screen.Move(onX, onY); }, samples);
-            std::this_thread::sleep_for(std::chrono::milliseconds(30));
-            screen.Measure([&] { screen.Move(offX, offY); }, samples);
-            std::this_thread::sleep_for(std::chrono::milliseconds(30));
-        }
-        state.SetIterationTime(std::chrono::duration<double>(Clock::now() - start).count());
-    }
-    Report(state, samples);
+    const int x = kWindowX + 118, onY = kWindowY + 86, offY = kWindowY + 140;
+    Session(
+        state, "main", [&](Screen& screen) { screen.Move(x, offY); }, 200,
+        std::chrono::milliseconds(30),
+        [&](Screen& screen, int i) { screen.Move(x, i % 2 == 0 ? onY : offY); });
 }
 
 // One wheel step over the history list of 1,000 plans, down then back up.
 void BM_WheelStepHistoryList(benchmark::State& state) {
-    Child child("main");
-    Screen screen;
-    std::this_thread::sleep_for(std::chrono::milliseconds(800));
-    screen.Move(kWindowX + 110, kWindowY + 500);
-    screen.Watch(child.Xid());
-    screen.Drain(std::chrono::milliseconds(300));
-    Samples samples;
-    for (auto _ : state) {
-        const auto start = Clock::now();
-        for (int i = 0; i < 100; ++i) {
-            screen.Measure([&] { screen.Wheel(i < 50 ? 5 : 4); }, samples);
-            std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        }
-        state.SetIterationTime(std::chrono::duration<double>(Clock::now() - start).count());
-    }
-    Report(state, samples);
+    Session(
+        state, "main", [](Screen& screen) { screen.Move(kWindowX + 110, kWindowY + 500); }, 100,
+        std::chrono::milliseconds(50), [](Screen& screen, int i) { screen.Wheel(i < 50 ? 5 : 4); });
 }
 
 #define LATENCY(name) BENCHMARK(name)->UseManualTime()->Unit(benchmark::kSecond)->Iterations(1)

@@ -119,9 +119,7 @@ TEST(Layout, LettersTypedNearTheStartOfChineseTextPushEveryLaterLineAsAWholeLayo
     }
     CDocument doc = CDocument::FromPlainText(text, Font(), Alignment::Left);
     CTextLayout layout;
-    LayoutOptions options;
-    options.width = 90;
-    layout.SetOptions(options);
+    layout.SetOptions(LayoutOptions{.width = 90});
     layout.Update(doc);
     layout.TakeDamage();
     const CDocument letter = CDocument::FromPlainText(U"a", Font(), Alignment::Left);
