@@ -30,8 +30,8 @@ namespace {
 using namespace Plenvo;
 
 std::string MainTemplate() {
-    const auto path = std::filesystem::path(__FILE__).parent_path().parent_path() / "service" /
-                      "templates" / "main.json";
+    const auto path =
+        std::filesystem::path(PLENVO_SOURCE_DIR) / "service" / "templates" / "main.json";
     std::ifstream in(path, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), {});
 }
