@@ -120,10 +120,10 @@ BENCHMARK(BM_RtfWrite)->Unit(benchmark::kMillisecond);
 class BenchHost : public ITextHost {
 public:
     // Remembers what the engine invalidated, as a window collects its update region.
-    void TxInvalidateRect(const TxRect* rect) override {
-        const TxRect r = rect != nullptr ? *rect : TxGetClientRect();
-        dirty = gfx::RectF{r.left * 25.4 / 96, r.top * 25.4 / 96, r.Width() * 25.4 / 96,
-                           r.Height() * 25.4 / 96};
+    void TxInvalidateRect(const platform::RectI* rect) override {
+        const platform::RectI r = rect != nullptr ? *rect : TxGetClientRect();
+        dirty =
+            gfx::RectF{r.x * 25.4 / 96, r.y * 25.4 / 96, r.width * 25.4 / 96, r.height * 25.4 / 96};
     }
     gfx::RectF dirty;
     void TxViewChange() override {}
@@ -134,7 +134,7 @@ public:
     void TxKillTimer(platform::UINT) override {}
     void TxSetCapture(bool) override {}
     void TxSetFocus() override {}
-    TxRect TxGetClientRect() override { return {0, 0, 760, 1000}; }
+    platform::RectI TxGetClientRect() override { return {0, 0, 760, 1000}; }
     double TxGetResolution() override { return 96.0; }
     const CharFormat& TxGetCharFormat() override { return format; }
     const ParaFormat& TxGetParaFormat() override { return paragraph; }

@@ -5,6 +5,7 @@
 #include "richtext/CharFormat.h"
 #include "richtext/ParaFormat.h"
 
+#include "platform/PixelGeometry.h"
 #include "platform/Types.h"
 
 #include <cstdint>
@@ -12,15 +13,6 @@
 namespace richtext {
 
 class IClipboard;
-
-struct TxRect {
-    int left = 0;
-    int top = 0;
-    int right = 0;
-    int bottom = 0;
-    int Width() const { return right - left; }
-    int Height() const { return bottom - top; }
-};
 
 // Property bits the engine asks for (`TxGetPropertyBits`) and is told about
 // (`OnTxPropertyBitsChange`).
@@ -51,7 +43,7 @@ public:
     virtual ~ITextHost() = default;
 
     // Invalidation: `rect` in client pixels, or null for the host's whole rectangle.
-    virtual void TxInvalidateRect(const TxRect* rect) = 0;
+    virtual void TxInvalidateRect(const platform::RectI* rect) = 0;
     // The view changed in a way that may alter the text's natural size.
     virtual void TxViewChange() = 0;
 
@@ -65,7 +57,7 @@ public:
     virtual void TxSetFocus() = 0;
 
     // Where the text lies, in client pixels, and how many of those pixels make an inch.
-    virtual TxRect TxGetClientRect() = 0;
+    virtual platform::RectI TxGetClientRect() = 0;
     virtual double TxGetResolution() = 0;
 
     // The format of new text and of plain text, and the default paragraph format.

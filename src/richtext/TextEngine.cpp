@@ -57,11 +57,11 @@ double CTextEngine::Dpi() {
 }
 
 double CTextEngine::ClientWidth() {
-    return host_.TxGetClientRect().Width() * kMmPerInch / Dpi();
+    return host_.TxGetClientRect().width * kMmPerInch / Dpi();
 }
 
 double CTextEngine::ClientHeight() {
-    return host_.TxGetClientRect().Height() * kMmPerInch / Dpi();
+    return host_.TxGetClientRect().height * kMmPerInch / Dpi();
 }
 
 LayoutOptions CTextEngine::Options(double width) {
@@ -96,10 +96,10 @@ std::size_t CTextEngine::PositionAt(Point p) {
 }
 
 CTextEngine::Point CTextEngine::ContentPoint(LPARAM lParam) {
-    const TxRect rc = host_.TxGetClientRect();
+    const platform::RectI rc = host_.TxGetClientRect();
     const double scale = kMmPerInch / Dpi();
-    return {(LowWord(lParam) - rc.left) * scale + scrollX_,
-            (HighWord(lParam) - rc.top) * scale + scrollY_};
+    return {(LowWord(lParam) - rc.x) * scale + scrollX_,
+            (HighWord(lParam) - rc.y) * scale + scrollY_};
 }
 
 void CTextEngine::ScrollToCaret() {
@@ -143,15 +143,15 @@ void CTextEngine::UpdateCaret() {
         return;
     }
     const CaretBox caret = CaretAt(selection_.active);
-    const TxRect rc = host_.TxGetClientRect();
+    const platform::RectI rc = host_.TxGetClientRect();
     const double scale = Dpi() / kMmPerInch;
     const int height = std::max(1, static_cast<int>(std::lround(caret.height * scale)));
     if (height != caretHeight_ || !caretShown_) {
         host_.TxCreateCaret(std::max(1, static_cast<int>(std::lround(0.25 * scale))), height);
         caretHeight_ = height;
     }
-    host_.TxSetCaretPos(rc.left + static_cast<int>(std::lround((caret.x - scrollX_) * scale)),
-                        rc.top + static_cast<int>(std::lround((caret.top - scrollY_) * scale)));
+    host_.TxSetCaretPos(rc.x + static_cast<int>(std::lround((caret.x - scrollX_) * scale)),
+                        rc.y + static_cast<int>(std::lround((caret.top - scrollY_) * scale)));
     if (!caretShown_) {
         host_.TxShowCaret(true);
         caretShown_ = true;
@@ -589,17 +589,18 @@ void CTextEngine::Changed(bool textChanged) {
     if (!textChanged || !damage || scrollX != scrollX_ || scrollY != scrollY_) {
         host_.TxInvalidateRect(nullptr);
     } else {
-        const TxRect rc = host_.TxGetClientRect();
+        const platform::RectI rc = host_.TxGetClientRect();
         const double scale = Dpi() / kMmPerInch;
-        TxRect band = rc;
-        band.top = std::max(
-            rc.top, rc.top + static_cast<int>(std::floor((damage->first - scrollY_) * scale)));
+        const int top =
+            std::max(rc.y, rc.y + static_cast<int>(std::floor((damage->first - scrollY_) * scale)));
+        int bottom = rc.Bottom();
         if (std::isfinite(damage->second)) {
-            band.bottom = std::min(
-                rc.bottom,
-                rc.top + static_cast<int>(std::ceil((damage->second - scrollY_) * scale)) + 1);
+            bottom = std::min(
+                bottom,
+                rc.y + static_cast<int>(std::ceil((damage->second - scrollY_) * scale)) + 1);
         }
-        if (band.top < band.bottom) {
+        if (top < bottom) {
+            const platform::RectI band{rc.x, top, rc.width, bottom - top};
             host_.TxInvalidateRect(&band);
         }
     }
@@ -807,10 +808,8 @@ void CTextEngine::Character(char32_t c) {
 
 bool CTextEngine::Mouse(UINT message, WPARAM wParam, LPARAM lParam) {
     const Point point = ContentPoint(lParam);
-    const TxRect rc = host_.TxGetClientRect();
-    const int px = LowWord(lParam);
-    const int py = HighWord(lParam);
-    const bool inside = px >= rc.left && px < rc.right && py >= rc.top && py < rc.bottom;
+    const platform::RectI rc = host_.TxGetClientRect();
+    const bool inside = rc.Contains({LowWord(lParam), HighWord(lParam)});
     switch (message) {
     case WM_LBUTTONDOWN: {
         if (!inside) {

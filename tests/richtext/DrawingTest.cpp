@@ -149,19 +149,19 @@ TEST(Drawing, TypingInvalidatesOnlyTheLinesItLaidOutAgain) {
     text->TxSendMessage(WM_CHAR, 'x', 0, nullptr);
     ASSERT_EQ(text->TxGetNaturalHeight(300, kDpi), height); // no line added
     text->TxSendMessage(WM_CHAR, 'y', 0, nullptr);
-    EXPECT_GT(host.lastInvalid.top, 50);
-    EXPECT_LT(host.lastInvalid.bottom, height);
-    EXPECT_LE(host.lastInvalid.top, host.caretY);
-    EXPECT_GE(host.lastInvalid.bottom, host.caretY + host.caretHeight);
+    EXPECT_GT(host.lastInvalid.y, 50);
+    EXPECT_LT(host.lastInvalid.Bottom(), height);
+    EXPECT_LE(host.lastInvalid.y, host.caretY);
+    EXPECT_GE(host.lastInvalid.Bottom(), host.caretY + host.caretHeight);
     // The band drawn alone looks exactly as that band of a full redraw.
     gfx::OffscreenSurface whole(300, 600, kDpi);
     gfx::OffscreenSurface band(300, 600, kDpi);
     const gfx::RectF bounds{0, 0, 300 * 25.4 / kDpi, 2000 * 25.4 / kDpi};
-    const gfx::RectF dirty{0, host.lastInvalid.top * 25.4 / kDpi, bounds.width,
-                           host.lastInvalid.Height() * 25.4 / kDpi};
+    const gfx::RectF dirty{0, host.lastInvalid.y * 25.4 / kDpi, bounds.width,
+                           host.lastInvalid.height * 25.4 / kDpi};
     text->TxDraw(whole.GetGraphics(), bounds, nullptr);
     text->TxDraw(band.GetGraphics(), bounds, &dirty);
-    for (int y = host.lastInvalid.top + 1; y < host.lastInvalid.bottom - 1 && y < 600; ++y) {
+    for (int y = host.lastInvalid.y + 1; y < host.lastInvalid.Bottom() - 1 && y < 600; ++y) {
         for (int x = 0; x < 300; ++x) {
             ASSERT_EQ(whole.PixelAt(x, y), band.PixelAt(x, y)) << x << "," << y;
         }

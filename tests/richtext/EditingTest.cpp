@@ -260,17 +260,17 @@ TEST_F(Editing, MouseClickDragShiftClickAndDoubleClick) {
     Start();
     text->TxSetText("alpha beta gamma");
     // Left edge of the text: caret at 0; far right of the line: at the end.
-    EXPECT_TRUE(Keys().Click(host.rect.left + 1, host.rect.top + 5));
+    EXPECT_TRUE(Keys().Click(host.rect.x + 1, host.rect.y + 5));
     EXPECT_EQ(Sel(), (Selection{0, 0}));
     EXPECT_FALSE(host.captured);
-    Keys().Click(host.rect.right - 2, host.rect.top + 5, MK_SHIFT);
+    Keys().Click(host.rect.Right() - 2, host.rect.y + 5, MK_SHIFT);
     EXPECT_EQ(Sel(), (Selection{0, 16}));
 
     // Drag from the start to past the end of the line selects all; capture follows the button.
-    text->TxSendMessage(WM_LBUTTONDOWN, MK_LBUTTON, MakeLParam(host.rect.left + 1, 25), nullptr);
+    text->TxSendMessage(WM_LBUTTONDOWN, MK_LBUTTON, MakeLParam(host.rect.x + 1, 25), nullptr);
     EXPECT_TRUE(host.captured);
-    text->TxSendMessage(WM_MOUSEMOVE, MK_LBUTTON, MakeLParam(host.rect.right + 50, 25), nullptr);
-    text->TxSendMessage(WM_LBUTTONUP, 0, MakeLParam(host.rect.right + 50, 25), nullptr);
+    text->TxSendMessage(WM_MOUSEMOVE, MK_LBUTTON, MakeLParam(host.rect.Right() + 50, 25), nullptr);
+    text->TxSendMessage(WM_LBUTTONUP, 0, MakeLParam(host.rect.Right() + 50, 25), nullptr);
     EXPECT_FALSE(host.captured);
     EXPECT_EQ(Sel(), (Selection{0, 16}));
 
@@ -285,7 +285,7 @@ TEST_F(Editing, MouseClickDragShiftClickAndDoubleClick) {
     EXPECT_EQ(Sel().End(), 10u);
 
     // Outside the client rectangle a click is not the engine's.
-    EXPECT_FALSE(Keys().Click(host.rect.left - 5, host.rect.top + 5));
+    EXPECT_FALSE(Keys().Click(host.rect.x - 5, host.rect.y + 5));
 }
 
 TEST_F(Editing, SelectionMessagesAndProgrammaticText) {
@@ -323,9 +323,9 @@ TEST_F(Editing, CaretFollowsFocusAndActivation) {
     text->TxSendMessage(WM_SETFOCUS, 0, 0, nullptr);
     EXPECT_TRUE(host.caretVisible);
     EXPECT_GT(host.caretHeight, 10); // a 12-point line at 96 dpi
-    EXPECT_EQ(host.caretX, host.rect.left);
+    EXPECT_EQ(host.caretX, host.rect.x);
     text->SetSelection(3, 3);
-    EXPECT_GT(host.caretX, host.rect.left + 10);
+    EXPECT_GT(host.caretX, host.rect.x + 10);
     text->SetSelection(0, 3); // a selection hides the caret
     EXPECT_FALSE(host.caretVisible);
     text->SetSelection(1, 1);

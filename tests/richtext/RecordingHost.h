@@ -22,7 +22,7 @@ public:
         format.color = 0x000000;
     }
 
-    void TxInvalidateRect(const TxRect* r) override {
+    void TxInvalidateRect(const platform::RectI* r) override {
         ++invalidations;
         lastInvalid = r != nullptr ? *r : rect;
     }
@@ -44,7 +44,7 @@ public:
     void TxKillTimer(platform::UINT) override {}
     void TxSetCapture(bool on) override { captured = on; }
     void TxSetFocus() override {}
-    TxRect TxGetClientRect() override { return rect; }
+    platform::RectI TxGetClientRect() override { return rect; }
     double TxGetResolution() override { return 96.0; }
     const CharFormat& TxGetCharFormat() override { return format; }
     const ParaFormat& TxGetParaFormat() override { return paragraph; }
@@ -67,7 +67,7 @@ public:
         return 0;
     }
 
-    TxRect rect{10, 20, 10 + 400, 20 + 200};
+    platform::RectI rect{10, 20, 400, 200};
     CharFormat format;
     ParaFormat paragraph;
     std::uint32_t bits =
@@ -78,7 +78,7 @@ public:
     bool control = false;
 
     int invalidations = 0;
-    TxRect lastInvalid;
+    platform::RectI lastInvalid;
     int viewChanges = 0;
     int changes = 0;
     int caretHeight = 0;

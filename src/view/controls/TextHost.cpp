@@ -122,14 +122,14 @@ int CTextHost::NaturalHeight(int widthPixels, double dpi) {
 
 // --- ITextHost ---
 
-void CTextHost::TxInvalidateRect(const richtext::TxRect* rect) {
+void CTextHost::TxInvalidateRect(const platform::RectI* rect) {
     if (!window_) {
         return;
     }
     if (rect == nullptr) {
         window_->InvalidateArea(rect_, kUnitMillimetre);
     } else {
-        window_->Invalidate(platform::RectI{rect->left, rect->top, rect->Width(), rect->Height()});
+        window_->Invalidate(*rect);
     }
 }
 
@@ -200,12 +200,14 @@ void CTextHost::TxSetFocus() {
     }
 }
 
-richtext::TxRect CTextHost::TxGetClientRect() {
+platform::RectI CTextHost::TxGetClientRect() {
     const double dpi = settings_.dpi;
     const auto px = [dpi](double mm) {
         return static_cast<int>(std::lround(gfx::MmToPx(mm, dpi)));
     };
-    return {px(rect_.x), px(rect_.y), px(rect_.x + rect_.width), px(rect_.y + rect_.height)};
+    const int left = px(rect_.x);
+    const int top = px(rect_.y);
+    return {left, top, px(rect_.x + rect_.width) - left, px(rect_.y + rect_.height) - top};
 }
 
 double CTextHost::TxGetResolution() {

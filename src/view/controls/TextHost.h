@@ -78,7 +78,7 @@ public:
     int NaturalHeight(int widthPixels, double dpi);
 
     // --- ITextHost ---
-    void TxInvalidateRect(const richtext::TxRect* rect) override;
+    void TxInvalidateRect(const platform::RectI* rect) override;
     void TxViewChange() override;
     bool TxCreateCaret(int width, int height) override;
     bool TxShowCaret(bool show) override;
@@ -87,7 +87,7 @@ public:
     void TxKillTimer(platform::UINT id) override;
     void TxSetCapture(bool capture) override;
     void TxSetFocus() override;
-    richtext::TxRect TxGetClientRect() override;
+    platform::RectI TxGetClientRect() override;
     double TxGetResolution() override;
     const richtext::CharFormat& TxGetCharFormat() override { return charFormat_; }
     const richtext::ParaFormat& TxGetParaFormat() override { return paraFormat_; }
