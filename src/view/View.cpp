@@ -121,14 +121,14 @@ platform::LRESULT CView::WindowProc(platform::HWND, platform::UINT message, plat
             OnLayoutTimer();
             return 0;
         }
-        if (wParam == kCaretTimer) {
-            OnCaretTimer();
+        if (wParam == CWindowCaret::kTimer) {
+            caret_.OnTimer();
             return 0;
         }
         break;
     case WM_SETFOCUS:
     case WM_KILLFOCUS:
-        UpdateCaretBlink();
+        caret_.UpdateBlink();
         break;
     case WM_KEYDOWN:
         if (wParam == 'S' && IsKeyDown(VK_CONTROL) && GetViewHooks().save) {
@@ -219,19 +219,7 @@ void CView::PaintWindow(cairo_t* cr, const platform::RectI& update) {
     graphics.SetClip(clip);
     graphics.FillRectangle(0xFFFFFFFF, clip);
     Render(graphics, clip);
-    if (caret_.created && caret_.hideCount == 0 && caret_.blinkOn) {
-        // The caret inverts what lies under it, as the platform's caret does.
-        cairo_save(cr);
-        cairo_identity_matrix(cr);
-        cairo_reset_clip(cr);
-        cairo_rectangle(cr, update.x, update.y, update.width, update.height);
-        cairo_clip(cr);
-        cairo_set_operator(cr, CAIRO_OPERATOR_DIFFERENCE);
-        cairo_set_source_rgb(cr, 1, 1, 1);
-        cairo_rectangle(cr, caret_.rect.x, caret_.rect.y, caret_.rect.width, caret_.rect.height);
-        cairo_fill(cr);
-        cairo_restore(cr);
-    }
+    caret_.Paint(cr, update);
 }
 
 // --- Input ---
@@ -286,70 +274,19 @@ void CView::InvalidateAll() {
 // --- Caret ---
 
 void CView::CreateCaret(const gfx::Bitmap*, int width, int height) {
-    InvalidateCaret();
-    caret_.created = true;
-    caret_.hideCount = 1;
-    caret_.rect.width = std::max(width, 1);
-    caret_.rect.height = std::max(height, 1);
-    UpdateCaretBlink();
+    caret_.Create(width, height);
 }
 
 void CView::ShowCaret() {
-    if (caret_.created && caret_.hideCount > 0 && --caret_.hideCount == 0) {
-        caret_.blinkOn = true;
-        InvalidateCaret();
-    }
-    UpdateCaretBlink();
+    caret_.Show();
 }
 
 void CView::HideCaret() {
-    if (caret_.created && caret_.hideCount++ == 0) {
-        InvalidateCaret();
-    }
-    UpdateCaretBlink();
+    caret_.Hide();
 }
 
 void CView::SetCaretPos(int x, int y) {
-    InvalidateCaret();
-    caret_.rect.x = x;
-    caret_.rect.y = y;
-    caret_.blinkOn = true;
-    InvalidateCaret();
-    if (WindowExists()) {
-        window_->SetImeCursorArea(caret_.rect);
-    }
-    // Moving restarts the blink so the caret is seen where it landed.
-    if (caret_.blinking) {
-        platform::SetTimer(window_->Handle(), kCaretTimer, 530);
-    }
-}
-
-void CView::InvalidateCaret() {
-    if (caret_.created && WindowExists()) {
-        window_->Invalidate(caret_.rect);
-    }
-}
-
-void CView::UpdateCaretBlink() {
-    // Blink only while it can be seen: an unfocused window wakes nobody up.
-    const bool want =
-        WindowExists() && caret_.created && caret_.hideCount == 0 && window_->HasFocus();
-    if (want == caret_.blinking) {
-        return;
-    }
-    caret_.blinking = want;
-    if (want) {
-        platform::SetTimer(window_->Handle(), kCaretTimer, 530);
-    } else if (WindowExists()) {
-        platform::KillTimer(window_->Handle(), kCaretTimer);
-    }
-    caret_.blinkOn = true;
-    InvalidateCaret();
-}
-
-void CView::OnCaretTimer() {
-    caret_.blinkOn = !caret_.blinkOn;
-    InvalidateCaret();
+    caret_.SetPos(x, y);
 }
 
 // --- Window services ---
@@ -363,7 +300,7 @@ void CView::SetCapture(bool on) {
 void CView::SetFocus() {
     if (WindowExists()) {
         window_->Focus();
-        UpdateCaretBlink();
+        caret_.UpdateBlink();
     }
 }
 

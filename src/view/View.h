@@ -11,6 +11,7 @@
 #include "view/ViewHooks.h"
 #include "view/ViewOverlays.h"
 #include "view/ViewRoot.h"
+#include "view/WindowCaret.h"
 
 #include <cstdint>
 #include <functional>
@@ -42,7 +43,7 @@ public:
 
     static constexpr const char* kTitle = "Tavrin教育系统";
     static constexpr platform::UINT_PTR kLayoutTimer = platform::TIMER_LAYOUT;
-    static constexpr platform::UINT_PTR kCaretTimer = 0xCA7E;
+    static constexpr platform::UINT_PTR kCaretTimer = CWindowCaret::kTimer;
     static constexpr unsigned kTemplateRetryMs = CScreenTemplate::kRetryMs;
 
     CView(std::string pageName, ViewServices services);
@@ -136,9 +137,6 @@ private:
     void OnDestroy();
     void OnSize(int width, int height);
     void OnLayoutTimer();
-    void OnCaretTimer();
-    void UpdateCaretBlink();
-    void InvalidateCaret();
     bool DescriptionIsEmpty() const;
 
     std::string pageName_;
@@ -150,14 +148,7 @@ private:
     CViewOverlays overlays_;
     CScreenTemplate template_;
     platform::Cursor windowCursor_ = platform::Cursor::Arrow;
-    // The caret, drawn by the window over the tree: Win32's hide count semantics.
-    struct Caret {
-        bool created = false;
-        int hideCount = 1;
-        platform::RectI rect;
-        bool blinkOn = true;
-        bool blinking = false;
-    } caret_;
+    CWindowCaret caret_{[this] { return WindowExists() ? window_.get() : nullptr; }};
     std::unique_ptr<gfx::OffscreenSurface> measure_;
 };
 
