@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 #include <regex>
 
@@ -95,6 +96,12 @@ TEST(PlanWindow, ChineseTextAndAddedAndRemovedLinesReachTheServiceWithCtrlS) {
     ASSERT_TRUE(session.WaitForRequest("POST /plenvo/event/save?id=" + std::to_string(id), mark));
     ASSERT_TRUE(testsupport::WaitFor([&] { return session.DebugLogHas("保存成功"); }, 10000))
         << "no \"保存成功\" shown";
+    if (const char* folder = std::getenv("PLENVO_SCREENSHOTS")) {
+        // The open plan as the teacher sees it, for the README.
+        session.Pixel(0, 0);
+        std::filesystem::copy_file(session.ShotFile(), std::string(folder) + "/plan.png",
+                                   std::filesystem::copy_options::overwrite_existing);
+    }
     plan = session.Service().OpenPlan(id);
     EXPECT_EQ(CellText(plan, "template.keypoints.value"), "理解课文内容");
     EXPECT_EQ(CellText(plan, addedTeacher), "朗读课文");
