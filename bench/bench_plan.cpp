@@ -19,6 +19,7 @@
 #include <chrono>
 #include <fstream>
 #include <memory>
+#include <regex>
 #include <string>
 #include <vector>
 
@@ -58,12 +59,13 @@ std::string PlanData() {
         return l["name"] == "template.teachproc.head";
     });
     std::vector<nlohmann::json> added;
+    const std::regex number(R"(teachproc\.\d+\.)");
     for (int n = 1; cells + 4 <= 300; ++n) {
+        const std::string part = "teachproc." + std::to_string(n) + ".";
         nlohmann::json line = teaching;
-        line["name"] = "template.teachproc." + std::to_string(n) + ".container";
+        line["name"] = std::regex_replace(line["name"].get<std::string>(), number, part);
         for (auto& cell : line["cells"]) {
-            std::string name = cell["name"];
-            cell["name"] = name + "." + std::to_string(n);
+            cell["name"] = std::regex_replace(cell["name"].get<std::string>(), number, part);
             cell["value"] = "学生在教师的引导下朗读课文，找出描写月色的句子，体会作者的情感。第" +
                             std::to_string(n) + "环节。";
         }
@@ -136,9 +138,17 @@ private:
     std::shared_ptr<CViewPlenvo> plan_;
 };
 
-PlanWindow& Window() {
-    static PlanWindow window;
+// Made by the first benchmark and taken down before the program's statics go.
+std::unique_ptr<PlanWindow>& TheWindow() {
+    static std::unique_ptr<PlanWindow> window;
     return window;
+}
+
+PlanWindow& Window() {
+    if (!TheWindow()) {
+        TheWindow() = std::make_unique<PlanWindow>();
+    }
+    return *TheWindow();
 }
 
 const std::string& Data() {
@@ -177,7 +187,7 @@ void BM_KeystrokeInCell(benchmark::State& state) {
     PlanWindow& window = Window();
     window.Open(Data());
     CViewPlenvo& plan = window.Plan();
-    const auto cell = plan.FindCell("template.teachproc.1.teacher.3");
+    const auto cell = plan.FindCell("template.teachproc.3.teacher");
     if (!cell) {
         state.SkipWithError("no teaching cell");
         return;
@@ -255,4 +265,13 @@ BENCHMARK(BM_MemoryWithPlanOpen)->Iterations(1);
 
 } // namespace
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv) {
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) {
+        return 1;
+    }
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    TheWindow().reset();
+    return 0;
+}
