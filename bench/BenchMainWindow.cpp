@@ -79,8 +79,7 @@ void PaintViewFrame(CView& view, cairo_surface_t* surface, const platform::RectI
 }
 
 std::string ServiceTemplate(const std::string& file) {
-    const auto path = std::filesystem::path(__FILE__).parent_path().parent_path() / "service" /
-                      "templates" / file;
+    const auto path = std::filesystem::path(PLENVO_SOURCE_DIR) / "service" / "templates" / file;
     std::ifstream in(path, std::ios::binary);
     std::string text(std::istreambuf_iterator<char>(in), {});
     if (text.empty()) {
