@@ -190,6 +190,39 @@ void BM_KeystrokeIn5000CharParagraph(benchmark::State& state) {
 }
 BENCHMARK(BM_KeystrokeIn5000CharParagraph)->Unit(benchmark::kMicrosecond)->Iterations(2000);
 
+// Letters typed near the start of 5,000 Chinese characters in one paragraph: now and then a
+// letter pushes a character onto the next line, and with it the break of every line below.
+void BM_TypingNearStartOf5000ChineseChars(benchmark::State& state) {
+    BenchHost host;
+    auto text = CreateTextServices(host);
+    std::string paragraph;
+    while (platform::CountCodePoints(paragraph) < 5000) {
+        paragraph += "本节课通过观察实验和小组讨论让学生理解植物的光合作用过程";
+    }
+    text->TxSetText(paragraph);
+    text->OnTxInPlaceActivate();
+    text->TxSendMessage(platform::WM_SETFOCUS, 0, 0, nullptr);
+    text->SetSelection(20, 20);
+    gfx::OffscreenSurface surface(1000, 1000, 96.0);
+    const gfx::RectF bounds{0, 0, 1000 * 25.4 / 96, 1000 * 25.4 / 96};
+    text->TxDraw(surface.GetGraphics(), bounds, nullptr);
+
+    std::vector<double> times;
+    for (auto _ : state) {
+        timespec a{}, b{};
+        clock_gettime(CLOCK_THREAD_CPUTIME_ID, &a);
+        text->TxSendMessage(platform::WM_CHAR, u'a', 0, nullptr);
+        text->TxDraw(surface.GetGraphics(), bounds, &host.dirty);
+        clock_gettime(CLOCK_THREAD_CPUTIME_ID, &b);
+        times.push_back((b.tv_sec - a.tv_sec) * 1e3 + (b.tv_nsec - a.tv_nsec) / 1e6);
+    }
+    std::sort(times.begin(), times.end());
+    state.counters["cpu_p50_ms"] = times[times.size() / 2];
+    state.counters["cpu_p90_ms"] = times[times.size() * 9 / 10];
+    state.counters["cpu_p99_ms"] = times[std::min(times.size() - 1, times.size() * 99 / 100)];
+}
+BENCHMARK(BM_TypingNearStartOf5000ChineseChars)->Unit(benchmark::kMicrosecond)->Iterations(300);
+
 } // namespace
 
 BENCHMARK_MAIN();

@@ -14,8 +14,12 @@ namespace richtext {
 
 namespace {
 
-// Characters per segment: a few lines of a cell, laid out in well under a millisecond.
+// Characters of the first segment, before the length of a line is known.
 constexpr std::size_t kSegmentChars = 128;
+// Characters beyond the expected end of a line handed to pango with it, so that the next line
+// starts inside the segment. Pango shapes again whatever follows a line break, so a segment
+// holds one line and a little more: several lines in one layout shape the text several times.
+constexpr std::size_t kLineSlack = 6;
 // Characters beyond an old line start that show whether it is a line start again.
 constexpr std::size_t kResumeSlack = 24;
 
@@ -149,6 +153,9 @@ std::size_t CParagraphLayout::Chain(std::size_t start, const std::vector<std::si
     const std::size_t length = Length();
     std::size_t next = 0;
     std::size_t chunk = kSegmentChars;
+    if (!out.empty() && out.back().lines == 1) {
+        chunk = out.back().end - out.back().start + kLineSlack;
+    }
     while (true) {
         while (next < resume.size() && resume[next] <= start) {
             ++next;
@@ -186,14 +193,15 @@ std::size_t CParagraphLayout::Chain(std::size_t start, const std::vector<std::si
                 chunk *= 2; // a single line longer than the chunk
                 continue;
             }
-            owned = count - 1;
-            end = starts.back();
+            owned = 1;
+            end = starts[1];
         }
         s.end = end;
         s.lines = owned;
         s.firstLineEnd = starts.size() > 1 ? starts[1] : end;
+        // The next line is likely as long as this one.
+        chunk = (owned == 1 ? end - s.start : kSegmentChars) + kLineSlack;
         out.push_back(std::move(s));
-        chunk = kSegmentChars;
         if (resumed) {
             return next;
         }

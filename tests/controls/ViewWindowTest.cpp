@@ -177,3 +177,48 @@ TEST_F(ViewFixture, HostileTemplatesNeitherCrashNorApply) {
     EXPECT_NE(view->FindByName("left"), nullptr);
     ASSERT_EQ(view->Overlays().BottomMessages().size(), 1u);
 }
+
+// A key in a long field repaints at once (no layout timer in between) the lines it changed and
+// the caret, nothing above them, and what it repaints matches a repaint of the whole window.
+TEST_F(ViewFixture, AKeyRepaintsAtOnceOnlyTheLinesItChangedAndTheCaret) {
+    std::string text;
+    for (int i = 0; i < 20; ++i) {
+        text += "本节课通过观察实验和小组讨论让学生理解植物的光合作用过程";
+    }
+    Json edit = {{"type", "edit"},     {"name", "field"},        {"width", "100%"},
+                 {"height", "100%"},   {"multiline", true},      {"maxlength", -1},
+                 {"font-height", 6.0}, {"content-paddign", 3.0}, {"value", text}};
+    Open(Json{{"bkgnd", "argb(255,255,255,255)"}, {"elements", {edit}}}.dump());
+    Send(platform::WM_MOUSEMOVE, 300, 15);
+    Send(platform::WM_LBUTTONDOWN, 300, 15, platform::MK_LBUTTON);
+    Send(platform::WM_LBUTTONUP, 300, 15);
+    Settle();
+    Window().Paint();
+    int narrowBands = 0;
+    for (int key = 0; key < 8; ++key) {
+        platform::SendMessage(view->GetHandle(), platform::WM_CHAR, 'a', 0);
+        EXPECT_FALSE(view->LayoutPending()) << "a key waits for the layout timer";
+        platform::RectI band;
+        int caretTop = 1 << 20, caretHeight = 0;
+        for (const platform::RectI& r : Window().Invalidations()) {
+            if (r.width <= 3) { // the caret, before and after
+                caretTop = std::min(caretTop, r.y);
+                caretHeight = std::max(caretHeight, r.height);
+            } else {
+                band = band.Union(r);
+            }
+        }
+        ASSERT_GT(caretHeight, 0) << "key " << key;
+        ASSERT_FALSE(band.Empty()) << "key " << key;
+        // Never above the line before the caret's (a word may come back onto it).
+        EXPECT_GE(band.y, caretTop - caretHeight - 2) << "key " << key;
+        if (band.height <= 2 * caretHeight + 2) {
+            ++narrowBands;
+        }
+        const platform::Image partial = Window().Paint();
+        const platform::Image whole = Window().PaintAll();
+        ASSERT_EQ(partial.pixels, whole.pixels) << "key " << key;
+    }
+    // Most letters fit on their line: only that line (or the one before it) is repainted.
+    EXPECT_GE(narrowBands, 3);
+}

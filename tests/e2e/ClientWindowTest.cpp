@@ -1,3 +1,4 @@
+#include "support/FreePort.h"
 #include "support/Process.h"
 #include "support/TempDir.h"
 #include "support/X11Tools.h"
@@ -5,31 +6,15 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
-#include <arpa/inet.h>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 using testsupport::Process;
 using testsupport::TempDir;
 using testsupport::WaitFor;
 
 namespace {
-
-int FreePort() {
-    const int fd = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    socklen_t length = sizeof address;
-    getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
-    close(fd);
-    return ntohs(address.sin_port);
-}
 
 std::string Shell(const std::string& command) {
     return testsupport::RunPumping(command, {});
@@ -77,7 +62,7 @@ std::u16string ReadUtf16(const std::string& path) {
 
 TEST(ClientWindow, RetriesTheTemplateUntilTheServiceAnswersDrawsItAndExitsCleanly) {
     TempDir dir;
-    const int port = FreePort();
+    const int port = testsupport::FreeLoopbackPort();
     const std::string url = "http://127.0.0.1:" + std::to_string(port) + "/plenvo/";
     const std::map<std::string, std::string> env{{"NO_AT_BRIDGE", "1"}};
 
@@ -123,7 +108,7 @@ TEST(ClientWindow, RetriesTheTemplateUntilTheServiceAnswersDrawsItAndExitsCleanl
 
 TEST(ClientWindow, ATeacherSignsInByTypingAndCreatesAPlanThroughTheForm) {
     TempDir dir;
-    const int port = FreePort();
+    const int port = testsupport::FreeLoopbackPort();
     const std::string url = "http://127.0.0.1:" + std::to_string(port) + "/plenvo/";
     Process service({PLENVO_SERVICE, "--port", std::to_string(port), "--db", dir.File("db.sqlite"),
                      "--data", dir.File("data")},

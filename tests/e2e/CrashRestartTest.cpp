@@ -1,20 +1,18 @@
 // The client crashes for real in a virtual display: a SIGSEGV sent from outside leaves the dump,
 // the successor uploads it to the reference service and asks whether to start again, and
 // answering No ends it with 0 before any window opens.
+#include "support/FreePort.h"
 #include "support/Process.h"
 #include "support/TempDir.h"
 #include "support/X11Tools.h"
 
 #include <gtest/gtest.h>
 
-#include <arpa/inet.h>
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <netinet/in.h>
 #include <sys/prctl.h>
-#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -25,18 +23,6 @@ using testsupport::WaitFor;
 namespace {
 
 namespace fs = std::filesystem;
-
-int PortNobodyUses() {
-    const int fd = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    socklen_t length = sizeof address;
-    getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
-    close(fd);
-    return ntohs(address.sin_port);
-}
 
 std::string Shell(const std::string& command) {
     return testsupport::RunPumping(command, {});
@@ -98,7 +84,7 @@ public:
 
 TEST(CrashRestart, SegvFromOutsideUploadsTheDumpAsksAndNoEndsWithZero) {
     TempDir dir;
-    const int port = PortNobodyUses();
+    const int port = testsupport::FreeLoopbackPort();
     const std::string url = "http://127.0.0.1:" + std::to_string(port) + "/plenvo/";
     // The successor's command line carries only the dump: it finds the service in cfg.ini.
     std::ofstream(dir.File("cfg.ini")) << "[SERVICE]\nURL=" << url << "\n";

@@ -132,10 +132,9 @@ TEST(AsyncRequest, HttpErrorIsDeliveredOnceAtOnceWithoutRetry) {
     });
     server.Start();
     Delivery delivery;
-    const auto started = platform::GetTickCount();
     NewRequest()->Get(server.Url("boom"), delivery.Recorder());
     ASSERT_TRUE(PumpUntil([&] { return delivery.calls > 0; }, kGenerousMs));
-    EXPECT_LT(delivery.tick - started, 900u);
+    EXPECT_EQ(server.Count("boom"), 1u) << "delivered without a retry first";
     PumpFor(1300); // a retry would have been sent after 1000 ms
     EXPECT_EQ(delivery.calls, 1);
     EXPECT_EQ(server.Count("boom"), 1u);
@@ -154,8 +153,8 @@ TEST(AsyncRequest, RefusedConnectionIsDeliveredOnceAfterThreeRetriesWithTheLastE
     request->Get(url, delivery.Recorder());
     ASSERT_TRUE(PumpUntil([&] { return delivery.calls > 0; }, kGenerousMs));
     const auto elapsed = delivery.tick - started;
+    // Three pauses of a second each came first; how much longer it took is the machine's load.
     EXPECT_GE(elapsed, 3000u);
-    EXPECT_LT(elapsed, 3000u + 5000u);
     PumpFor(200);
     EXPECT_EQ(delivery.calls, 1);
     EXPECT_EQ(request->RetriesLeft(), 0);

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <random>
 
 namespace richtext {
@@ -109,6 +110,43 @@ TEST(Layout, HitTestingAndCaretsMeetAcrossSegments) {
         EXPECT_NEAR(below.top, above.top + above.height, 0.01) << i;
     }
     EXPECT_NEAR(p.Height(), p.Caret(starts.back()).top + p.Caret(starts.back()).height, 0.01);
+}
+
+TEST(Layout, LettersTypedNearTheStartOfChineseTextPushEveryLaterLineAsAWholeLayoutDoes) {
+    std::u32string text;
+    while (text.size() < 2000) {
+        text += U"本节课通过观察实验和小组讨论让学生理解植物的光合作用过程";
+    }
+    CDocument doc = CDocument::FromPlainText(text, Font(), Alignment::Left);
+    CTextLayout layout;
+    layout.SetOptions(LayoutOptions{.width = 90});
+    layout.Update(doc);
+    layout.TakeDamage();
+    const CDocument letter = CDocument::FromPlainText(U"a", Font(), Alignment::Left);
+    const double lineHeight = layout.At(0).Caret(0).height;
+    bool pushed = false;
+    for (int key = 0; key < 12; ++key) {
+        const auto startsBefore = layout.At(0).LineStarts();
+        const std::size_t at = 20 + static_cast<std::size_t>(key);
+        layout.Apply(doc.Replace(at, at, letter));
+        layout.Update(doc);
+        const auto starts = layout.At(0).LineStarts();
+        ASSERT_EQ(starts, WholeLineStarts(doc, 0, 90)) << "key " << key;
+        // The lines above the edited one stay as they were and are not repainted.
+        const auto damage = layout.TakeDamage();
+        ASSERT_TRUE(damage);
+        EXPECT_GE(damage->first, 0.0);
+        EXPECT_LE(damage->first, layout.At(0).Caret(at).top + 1e-6);
+        // A letter that fits on its line changes that line only; one that pushes a character
+        // on moves every later line's start, and everything below is repainted.
+        if (starts[2] != startsBefore[2] + 1) {
+            pushed = true;
+            EXPECT_TRUE(std::isinf(damage->second) || damage->second >= layout.Height() - 1e-6);
+        } else {
+            EXPECT_LE(damage->second - damage->first, 2 * lineHeight + 1e-6) << "key " << key;
+        }
+    }
+    EXPECT_TRUE(pushed) << "no key pushed a character onto the next line";
 }
 
 } // namespace

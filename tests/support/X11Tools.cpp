@@ -1,14 +1,20 @@
 #include "support/X11Tools.h"
 
+#include "platform/Encoding.h"
+
 #include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <algorithm>
 #include <cairo.h>
 #include <chrono>
 #include <cstdio>
 #include <fcntl.h>
 #include <poll.h>
+#include <set>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
+#include <vector>
 
 namespace testsupport {
 
@@ -73,6 +79,63 @@ bool SendDeleteWindow(unsigned long xid) {
     return sent != 0;
 }
 
+bool BindCharacters(const std::string& text) {
+    ::Display* display = XOpenDisplay(nullptr);
+    if (!display) {
+        return false;
+    }
+    int first = 0;
+    int last = 0;
+    XDisplayKeycodes(display, &first, &last);
+    int perKey = 0;
+    KeySym* map =
+        XGetKeyboardMapping(display, static_cast<KeyCode>(first), last - first + 1, &perKey);
+    std::set<KeySym> wanted;
+    for (const char32_t point : platform::Utf8ToUtf32(text)) {
+        if (point >= 0x80) {
+            wanted.insert(0x01000000 | point);
+        }
+    }
+    // Keys bound here for an earlier text are free again unless this text needs them.
+    std::set<KeySym> present;
+    std::vector<int> unused;
+    for (int key = first; key <= last; ++key) {
+        const KeySym* symbols = map + (key - first) * perKey;
+        bool empty = true;
+        for (int level = 0; level < perKey; ++level) {
+            empty = empty && symbols[level] == NoSymbol;
+        }
+        if (empty || (symbols[0] > 0x01000080 && wanted.count(symbols[0]) == 0)) {
+            unused.push_back(key);
+        } else {
+            present.insert(symbols, symbols + perKey);
+        }
+    }
+    XFree(map);
+    bool bound = true;
+    std::size_t next = 0;
+    for (const KeySym symbol : wanted) {
+        if (present.count(symbol) != 0) {
+            continue;
+        }
+        if (next == unused.size()) {
+            bound = false;
+            break;
+        }
+        // The same symbol on both levels, so that a held Shift changes nothing.
+        std::vector<KeySym> symbols(static_cast<std::size_t>(perKey), NoSymbol);
+        symbols[0] = symbol;
+        if (perKey > 1) {
+            symbols[1] = symbol;
+        }
+        XChangeKeyboardMapping(display, unused[next++], perKey, symbols.data(), 1);
+        present.insert(symbol);
+    }
+    XSync(display, False);
+    XCloseDisplay(display);
+    return bound;
+}
+
 unsigned ReadPngPixel(const std::string& path, int x, int y) {
     cairo_surface_t* s = cairo_image_surface_create_from_png(path.c_str());
     unsigned pixel = 0;
@@ -84,6 +147,29 @@ unsigned ReadPngPixel(const std::string& path, int x, int y) {
     }
     cairo_surface_destroy(s);
     return pixel;
+}
+
+} // namespace testsupport
+
+namespace testsupport {
+
+std::vector<unsigned> ReadPngPixels(const std::string& path, int x, int y, int width, int height) {
+    std::vector<unsigned> pixels;
+    cairo_surface_t* s = cairo_image_surface_create_from_png(path.c_str());
+    if (cairo_surface_status(s) == CAIRO_STATUS_SUCCESS) {
+        const unsigned char* data = cairo_image_surface_get_data(s);
+        const int stride = cairo_image_surface_get_stride(s);
+        const int right = std::min(x + width, cairo_image_surface_get_width(s));
+        const int bottom = std::min(y + height, cairo_image_surface_get_height(s));
+        for (int row = std::max(y, 0); row < bottom; ++row) {
+            for (int column = std::max(x, 0); column < right; ++column) {
+                pixels.push_back(
+                    *reinterpret_cast<const unsigned*>(data + row * stride + column * 4));
+            }
+        }
+    }
+    cairo_surface_destroy(s);
+    return pixels;
 }
 
 } // namespace testsupport

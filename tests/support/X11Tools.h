@@ -4,6 +4,7 @@
 // message for closing. External commands run while the caller keeps its message loop going.
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace testsupport {
 
@@ -15,7 +16,15 @@ std::string RunPumping(const std::string& command, const std::function<void()>& 
 // Asks the window to close the way a window manager does.
 bool SendDeleteWindow(unsigned long xid);
 
+// Gives every character of the UTF-8 text that the keyboard map lacks a key of its own, once
+// and before typing. xdotool otherwise remaps one spare key per character while it types, and a
+// client that reads the changed map late turns a character into the next one. False when there
+// are not enough unused keys.
+bool BindCharacters(const std::string& text);
+
 // The ARGB pixel at (x, y) of a PNG file; 0 when it cannot be read.
 unsigned ReadPngPixel(const std::string& path, int x, int y);
+// The ARGB pixels of a rectangle of a PNG file, row by row; those outside the image are left out.
+std::vector<unsigned> ReadPngPixels(const std::string& path, int x, int y, int width, int height);
 
 } // namespace testsupport
