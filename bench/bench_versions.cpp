@@ -1,7 +1,13 @@
-// links: plenvo_plan cpp-httplib
+// links: plenvo_plan plenvo_service_core
 // Saved versions: writing one version of a 300-cell plan to disk (flushed, renamed, folder
 // flushed), as the close and the autosave do; and one upload pass over 100 pending versions
-// against a loopback service that accepts them, until every file is gone.
+// against the reference service on loopback (signed in, plans of that teacher, every version
+// stored in its database), until every file is gone.
+#include "LessonPlanService.h"
+#include "Store.h"
+#include "net/ServiceEndpoints.h"
+#include "net/Session.h"
+#include "net/SimpleCurlAsync.h"
 #include "net/Worker.h"
 #include "plan/Uploader.h"
 #include "plan/VersionFolder.h"
@@ -9,16 +15,13 @@
 #include "platform/Messaging.h"
 #include "platform/Tick.h"
 
-// Debian builds its cpp-httplib library with these; the header must agree with it.
-#define CPPHTTPLIB_OPENSSL_SUPPORT
-#define CPPHTTPLIB_ZLIB_SUPPORT
-#define CPPHTTPLIB_BROTLI_SUPPORT
-#include <httplib.h>
-
 #include <benchmark/benchmark.h>
 
+#include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <thread>
 
 namespace {
@@ -62,49 +65,92 @@ void BM_SaveVersion300Cells(benchmark::State& state) {
 }
 BENCHMARK(BM_SaveVersion300Cells)->Unit(benchmark::kMillisecond)->UseRealTime();
 
-void BM_UploadPass100Versions(benchmark::State& state) {
-    httplib::Server server;
-    server.Post("/plenvo/event/save", [](const httplib::Request&, httplib::Response& res) {
-        res.set_content(R"({"ok":true})", "application/json");
-    });
-    server.set_keep_alive_max_count(100000);
-    server.set_payload_max_length(64 * 1024 * 1024);
-    const int port = server.bind_to_any_port("127.0.0.1");
-    std::thread thread([&] { server.listen_after_bind(); });
-    while (!server.is_running()) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    SimpleCurl::StartWorker();
-    const std::string path = MakeFolder();
-    auto folder = std::make_shared<CVersionFolder>(path);
-    auto uploader =
-        std::make_shared<CUploader>(folder, "http://127.0.0.1:" + std::to_string(port) + "/plenvo/",
-                                    nullptr, &platform::GetTickCount);
-    std::vector<nlohmann::json> plans;
-    for (int plan = 1; plan <= 100; ++plan) {
-        plans.push_back(PlanFields(std::to_string(plan), 30));
-    }
-    for (auto _ : state) {
-        state.PauseTiming();
-        for (int plan = 1; plan <= 100; ++plan) {
-            folder->Save(std::to_string(plan), plans[static_cast<std::size_t>(plan - 1)]);
+// Serves this thread's messages until the condition holds or 60 s have passed.
+bool ServeUntil(const std::function<bool()>& done) {
+    auto queue = platform::MessageQueue::Current();
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > deadline) {
+            return false;
         }
-        state.ResumeTiming();
-        uploader->Pass();
-        auto queue = platform::MessageQueue::Current();
-        while (uploader->InFlight() > 0) {
-            queue->WaitForMessage(1000);
-            platform::MSG msg;
-            while (platform::PeekMessage(msg, true)) {
-                platform::DispatchMessage(msg);
+        queue->WaitForMessage(1000);
+        platform::MSG msg;
+        while (platform::PeekMessage(msg, true)) {
+            platform::DispatchMessage(msg);
+        }
+    }
+    return true;
+}
+
+void BM_UploadPass100Versions(benchmark::State& state) {
+    const std::string data = MakeFolder();
+    PlenvoService::Store store(data + "/db", 1000);
+    PlenvoService::ServiceOptions options;
+    options.dataFolder = data;
+    // PLENVO_BENCH_LOG: the service's request lines on stderr.
+    if (std::getenv("PLENVO_BENCH_LOG")) {
+        options.log = [](const std::string& line) { std::fprintf(stderr, "%s\n", line.c_str()); };
+    }
+    PlenvoService::LessonPlanService service(store, options);
+    const int port = service.Bind("127.0.0.1", 0);
+    std::thread thread([&] { service.Run(); });
+    const std::string base = "http://127.0.0.1:" + std::to_string(port) + "/plenvo/";
+    SimpleCurl::StartWorker();
+    auto session = std::make_shared<SimpleCurl::CSession>();
+    bool signedIn = false;
+    if (port > 0 && service.WaitUntilRunning()) {
+        auto login = std::make_shared<SimpleCurl::CSimpleCurlAsync>(__FILE__, __LINE__, session);
+        bool done = false;
+        login->Post(CServiceEndpoints(base).Login(),
+                    CServiceEndpoints::LoginForm("20260001", "王老师", "secret"),
+                    [&](SimpleCurl::response& r) {
+                        done = true;
+                        signedIn = r.status == 200;
+                    });
+        ServeUntil([&] { return done; });
+    }
+    const std::string path = MakeFolder();
+    if (!signedIn) {
+        state.SkipWithError("the reference service did not sign the teacher in");
+    } else {
+        std::vector<std::string> ids;
+        std::vector<nlohmann::json> plans;
+        for (int plan = 1; plan <= 100; ++plan) {
+            ids.push_back(std::to_string(
+                store.CreatePlan("20260001", "第" + std::to_string(plan) + "课", 1, 10, 1)));
+            plans.push_back(PlanFields(ids.back(), 30));
+        }
+        auto folder = std::make_shared<CVersionFolder>(path);
+        auto uploader = std::make_shared<CUploader>(folder, base, session, &platform::GetTickCount);
+        for (auto _ : state) {
+            state.PauseTiming();
+            for (std::size_t i = 0; i < ids.size(); ++i) {
+                folder->Save(ids[i], plans[i]);
+            }
+            state.ResumeTiming();
+            uploader->Pass();
+            if (!ServeUntil([&] { return uploader->InFlight() == 0; })) {
+                state.SkipWithError("the uploads did not complete within 60 s");
+                break;
+            }
+            state.PauseTiming();
+            const bool left = !std::filesystem::is_empty(path);
+            state.ResumeTiming();
+            if (left) {
+                state.SkipWithError("the service refused versions: they are still in the folder");
+                break;
             }
         }
+        state.SetItemsProcessed(state.iterations() * 100);
+        if (store.VersionCount(std::stoll(ids.back())) == 0) {
+            state.SkipWithError("the service stored no version");
+        }
     }
-    state.SetItemsProcessed(state.iterations() * 100);
     SimpleCurl::StopWorker(5000);
-    server.stop();
+    service.Stop();
     thread.join();
     std::filesystem::remove_all(path);
+    std::filesystem::remove_all(data);
 }
 BENCHMARK(BM_UploadPass100Versions)->Unit(benchmark::kMillisecond)->UseRealTime();
 

@@ -1,40 +1,23 @@
 // links: plenvo_controls plenvo_view
-// sources: tests/support/Pump.cpp
+// sources: tests/support/Pump.cpp bench/BenchMainWindow.cpp
 // Painting of the main page window with the service's real main screen template, offscreen at
 // the main window's size (1020 x 1026 pixels at 96 dpi): a full repaint, and the repaint a hover
 // causes when the pointer moves onto a button. Each frame paints, as the window's draw handler
 // does, onto a cairo context clipped to the update rectangle of a surface the size of the window.
-#include "gfx/Units.h"
-#include "net/Response.h"
+#include "BenchMainWindow.h"
+
 #include "platform/Messages.h"
 #include "platform/Messaging.h"
-#include "platform/OffscreenWindow.h"
-#include "support/Pump.h"
-#include "view/View.h"
-#include "view/controls/Controls.h"
 
 #include <benchmark/benchmark.h>
-#include <cairo.h>
 
 #include <chrono>
 #include <cstdlib>
 #include <ctime>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
-#include <memory>
-#include <string>
 
 namespace {
 
 using namespace Plenvo;
-
-std::string MainTemplate() {
-    const auto path =
-        std::filesystem::path(PLENVO_SOURCE_DIR) / "service" / "templates" / "main.json";
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
 
 // The machine is shared: processor time of this thread tells load from work.
 double ThreadCpuMs() {
@@ -43,30 +26,16 @@ double ThreadCpuMs() {
     return t.tv_sec * 1e3 + t.tv_nsec / 1e6;
 }
 
-// An offscreen main window with the template applied and laid out.
-class MainWindow {
+// The main window with the service's main template, and what its first frame cost.
+class MainWindow : public benchsupport::BenchMainWindow {
 public:
-    MainWindow() {
-        RegisterControls();
-        gfx::SetScreenDpi(96);
-        view_ = std::make_shared<CView>("main", ViewServices{nullptr, "http://127.0.0.1:9/", true});
-        if (!view_->Create()) {
-            throw std::runtime_error("the offscreen window could not be created");
-        }
-        SimpleCurl::response reply;
-        reply.finished = true;
-        reply.status = 200;
-        reply.contentType = "application/json; charset=utf-8";
-        reply.body = MainTemplate();
-        if (reply.body.empty()) {
-            throw std::runtime_error("service/templates/main.json could not be read");
-        }
+    MainWindow() : BenchMainWindow("http://127.0.0.1:9/") {
+        const std::string body = benchsupport::ServiceTemplate("main.json");
         // The first template of a process meets cold font machinery: these are what the first
         // frame after start-up costs.
         const auto start = std::chrono::steady_clock::now();
         const double startCpu = ThreadCpuMs();
-        view_->OnTemplateReply(reply);
-        testsupport::PumpUntil([&] { return !view_->LayoutPending(); }, 2000);
+        ApplyTemplate(body);
         const auto laidOut = std::chrono::steady_clock::now();
         const double laidOutCpu = ThreadCpuMs();
         // PLENVO_BENCH_SHOT names a PNG file to keep what is painted, to check the frame is the
@@ -80,52 +49,16 @@ public:
         if (const char* shot = std::getenv("PLENVO_BENCH_SHOT")) {
             frame.SavePng(shot);
         }
-        const platform::SizeI size = Window().ClientSize();
-        surface_ = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, size.width, size.height);
-    }
-    ~MainWindow() {
-        cairo_surface_destroy(surface_);
-        view_->Destroy();
     }
 
-    platform::OffscreenWindow& Window() {
-        return *static_cast<platform::OffscreenWindow*>(view_->Window());
-    }
-    CView& View() { return *view_; }
-
-    // One frame of the update rectangle, as the draw handler paints it.
-    void PaintFrame(const platform::RectI& update) {
-        cairo_t* cr = cairo_create(surface_);
-        cairo_rectangle(cr, update.x, update.y, update.width, update.height);
-        cairo_clip(cr);
-        view_->PaintWindow(cr, update);
-        cairo_destroy(cr);
-        cairo_surface_flush(surface_);
-    }
-
-    // The centre of a named element in client pixels.
-    platform::PointI CentreOf(const std::string& name) {
-        const auto element = view_->FindByName(name);
-        if (!element) {
-            throw std::runtime_error("the template has no element " + name);
-        }
-        const gfx::RectF r = element->GetRect();
-        return {static_cast<int>(gfx::MmToPx(r.x + r.width / 2, 96)),
-                static_cast<int>(gfx::MmToPx(r.y + r.height / 2, 96))};
-    }
     void MoveTo(platform::PointI p) {
-        platform::SendMessage(view_->GetHandle(), platform::WM_MOUSEMOVE, 0,
-                              platform::MakeLParam(p.x, p.y));
+        platform::SendMessage(Handle(), platform::WM_MOUSEMOVE, 0, platform::MakeLParam(p.x, p.y));
     }
 
     double firstLayoutMs = 0;
     double firstPaintMs = 0;
     double firstLayoutCpuMs = 0;
     double firstPaintCpuMs = 0;
-
-private:
-    std::shared_ptr<CView> view_;
-    cairo_surface_t* surface_ = nullptr;
 };
 
 MainWindow& Main() {

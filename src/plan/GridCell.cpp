@@ -242,8 +242,11 @@ double CGridCell::Layout(gfx::PointF point, gfx::RectF& changed) {
         const double dpi = page_->GetDpi();
         textHost_->SetHostWindow(page_->GetHostWindow());
         textHost_->SetResolution(dpi);
-        const int width =
-            std::max(1, static_cast<int>(gfx::MmToPx(width_ - 2 * innerMargin_, dpi)));
+        // Measured at the very width the engine lays the text out at for drawing (the host's
+        // client rectangle in whole pixels): at any other width every layout pass, a wheel
+        // step included, would shape the text of every cell twice, once for each width.
+        textHost_->SetRect(TextRect());
+        const int width = std::max(1, textHost_->TxGetClientRect().Width());
         int pixels = textHost_->NaturalHeight(width, dpi);
         if (!textHost_->IsReadOnly()) {
             pixels += kEditableSlackPixels;

@@ -58,13 +58,22 @@ void CUploader::Pass() {
     // The map keeps ascending plan-id order.
     for (const auto& [planId, version] : survey.newest) {
         // A second copy on a slow link could land after a newer one.
-        if (!inFlight_.contains(planId)) {
-            Send(version);
+        if (inFlight_.insert(planId).second) {
+            waiting_.push_back(version);
         }
     }
     for (const std::string& path : survey.superseded) {
         std::error_code ec;
         std::filesystem::remove(path, ec);
+    }
+    SendWaiting();
+}
+
+void CUploader::SendWaiting() {
+    while (sending_ < kUploadsAtOnce && !waiting_.empty()) {
+        const CVersionFolder::Version version = std::move(waiting_.front());
+        waiting_.pop_front();
+        Send(version);
     }
 }
 
@@ -74,7 +83,7 @@ void CUploader::Send(const CVersionFolder::Version& version) {
         fields.emplace_back(key, value.get<std::string>());
     }
     auto request = std::make_shared<SimpleCurl::CSimpleCurlAsync>(__FILE__, __LINE__, session_);
-    inFlight_.insert(version.planId);
+    ++sending_;
     const std::weak_ptr<CUploader> weak = weak_from_this();
     request->Post(endpoints_.UploadVersion(version.planId, version.stamp.Text()), fields, true,
                   [weak, planId = version.planId, path = version.path](SimpleCurl::response& r) {
@@ -87,6 +96,7 @@ void CUploader::Send(const CVersionFolder::Version& version) {
 void CUploader::Finish(const std::string& planId, const std::string& path,
                        const SimpleCurl::response& reply) {
     inFlight_.erase(planId);
+    --sending_;
     const UploadResult result = EvaluateUploadReply(reply);
     if (result.removeVersion && IsJsonReply(reply)) {
         std::error_code ec;
@@ -94,6 +104,7 @@ void CUploader::Finish(const std::string& planId, const std::string& path,
     } else if (!result.diagnostic.empty()) {
         std::printf("upload of %s kept: %s\n", path.c_str(), result.diagnostic.c_str());
     }
+    SendWaiting();
 }
 
 } // namespace Plenvo

@@ -11,6 +11,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <memory>
 #include <set>
@@ -27,6 +28,11 @@ public:
     // How long the uploads of the last pass are awaited; with the dispatcher's release it stays
     // well inside the 15000 ms the program waits for this thread at exit.
     static constexpr std::uint64_t kLastPassWaitMs = 10000;
+    // Uploads on the wire at once. Sending a whole pass at once opens one connection per
+    // version: a service (or the proxy in front of it) serves a few connections per client and
+    // makes the rest wait or refuses them, and the refused ones come back only after the retry
+    // pause. A few at once keep the connections alive and reused, in key order.
+    static constexpr std::size_t kUploadsAtOnce = 4;
 
     // The tick is the program's clock (tests drive it).
     CUploader(std::shared_ptr<CVersionFolder> folder, std::string serviceBase,
@@ -38,13 +44,15 @@ public:
     // One pass. Its completions run while the calling thread serves its messages.
     void Pass();
 
-    // Plans whose upload has not completed yet; a pass does not send them again.
+    // Plans whose upload has not completed yet (sent, or waiting for its turn); a pass does not
+    // send them again.
     std::size_t InFlight() const { return inFlight_.size(); }
     // Any thread: passes begun and times the loop has looked at the clock (tests).
     std::uint64_t Passes() const { return passes_.load(); }
     std::uint64_t Polls() const { return polls_.load(); }
 
 private:
+    void SendWaiting();
     void Send(const CVersionFolder::Version& version);
     void Finish(const std::string& planId, const std::string& path,
                 const SimpleCurl::response& reply);
@@ -55,6 +63,9 @@ private:
     const std::shared_ptr<SimpleCurl::CSession> session_;
     const Tick tick_;
     std::set<std::string> inFlight_;
+    // Versions of this or an earlier pass not yet on the wire, in key order.
+    std::deque<CVersionFolder::Version> waiting_;
+    std::size_t sending_ = 0;
     std::atomic<std::uint64_t> passes_{0};
     std::atomic<std::uint64_t> polls_{0};
 };

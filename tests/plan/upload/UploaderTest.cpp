@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <condition_variable>
 #include <filesystem>
@@ -180,6 +181,41 @@ TEST(Uploader, AVersionInFlightIsNotSentAgainAndANewerOneWaitsForIt) {
     ASSERT_EQ(requests.size(), 2u);
     EXPECT_EQ(requests[1].target, "/plenvo/event/save?id=7&t=1.1.2");
     EXPECT_TRUE(Names(dir).empty());
+}
+
+// A pass over many plans (a teacher back from a week offline) must not open a connection per
+// plan at once: a service serves a few connections per client and refuses the rest, which then
+// wait out the retry pause. The uploads go a few at a time until all are stored.
+TEST(Uploader, AManyPlanPassKeepsOnlyAFewUploadsOnTheWireAtOnce) {
+    constexpr std::size_t kPlans = 12;
+    std::mutex mutex;
+    std::condition_variable cv;
+    std::size_t active = 0, arrived = 0, most = 0;
+    TestServer server;
+    server.Post("event/save", [&](const auto&, auto& res) {
+        std::unique_lock lock(mutex);
+        ++arrived;
+        most = std::max(most, ++active);
+        cv.notify_all();
+        // Each upload is held a moment, so that whatever the client sends beside it arrives
+        // meanwhile and is counted.
+        cv.wait_for(lock, std::chrono::milliseconds(250), [&] { return arrived == kPlans; });
+        --active;
+        ReplyJson(res, R"({"ok":true})");
+    });
+    server.Start();
+    TempDir dir;
+    for (std::size_t id = 1; id <= kPlans; ++id) {
+        Put(dir, std::to_string(id) + ".1.1.1.json", std::to_string(id), "text");
+    }
+    Upload upload(server.Base(), dir);
+    upload.uploader->Pass();
+    EXPECT_EQ(upload.uploader->InFlight(), kPlans) << "waiting versions count as in flight";
+    ASSERT_TRUE(PumpUntil([&] { return upload.uploader->InFlight() == 0; }, kWaitMs));
+    EXPECT_EQ(server.Count("event/save"), kPlans);
+    EXPECT_TRUE(Names(dir).empty());
+    std::lock_guard lock(mutex);
+    EXPECT_LE(most, CUploader::kUploadsAtOnce);
 }
 
 TEST(Uploader, WithTheServiceAwayOnlyTheSupersededDisappear) {
