@@ -9,20 +9,15 @@
 
 #include "LessonPlanService.h"
 #include "Store.h"
+#include "app/ClientParts.h"
 #include "app/MainThread.h"
 #include "gfx/Units.h"
 #include "pages/LoginPage.h"
-#include "pages/Pages.h"
-#include "plan/PlanElements.h"
-#include "plan/PlanPrinter.h"
-#include "plan/PlanSaving.h"
 #include "plan/ViewPlenvo.h"
-#include "plan/ViewPlenvoSuggestion.h"
 #include "platform/Messages.h"
 #include "platform/Messaging.h"
 #include "support/Pump.h"
 #include "support/TempDir.h"
-#include "view/controls/Controls.h"
 #include "view/controls/ViewEdit.h"
 #include "view/controls/ViewList.h"
 
@@ -52,12 +47,7 @@ class SignInBench {
 public:
     explicit SignInBench(int passwordIterations) {
         // As the program's entry point registers them.
-        RegisterControls();
-        RegisterPlanElements();
-        CPlanSaving::Register();
-        CViewPlenvoSuggestion::Register();
-        CPlanPrinter::Register();
-        RegisterPages();
+        RegisterClientParts();
         oldDirectory_ = std::filesystem::current_path();
         std::filesystem::current_path(dir_.Path());
         std::filesystem::create_directories(dir_.File("service"));

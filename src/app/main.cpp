@@ -1,15 +1,10 @@
+#include "app/ClientParts.h"
 #include "app/CommandLine.h"
 #include "app/CrashReport.h"
 #include "app/MainThread.h"
 #include "app/TerminationWatch.h"
 #include "net/ServiceUrl.h"
-#include "pages/Pages.h"
-#include "plan/PlanElements.h"
-#include "plan/PlanPrinter.h"
-#include "plan/PlanSaving.h"
-#include "plan/ViewPlenvoSuggestion.h"
 #include "platform/Paths.h"
-#include "view/controls/Controls.h"
 
 #include <cstdio>
 #include <string>
@@ -26,12 +21,7 @@ int main(int argc, char** argv) {
             return 0;
         }
     }
-    RegisterControls();
-    RegisterPlanElements();
-    CPlanSaving::Register();
-    CViewPlenvoSuggestion::Register();
-    CPlanPrinter::Register();
-    RegisterPages();
+    RegisterClientParts();
     try {
         CMainThread app(CMainThread::Options{commandLine.serviceUrl, false, true, true});
         if (!app.CreateMessageWindow()) {
