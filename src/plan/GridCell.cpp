@@ -1,12 +1,12 @@
 #include "plan/GridCell.h"
 
+#include "plan/CellBorder.h"
 #include "plan/TemplateMembers.h"
 
 #include "view/IHostWindow.h"
 #include "view/controls/TextHost.h"
 
 #include "gfx/Graphics.h"
-#include "gfx/Pen.h"
 #include "gfx/Units.h"
 #include "net/ThreadTimer.h"
 #include "platform/Clipboard.h"
@@ -15,7 +15,6 @@
 #include "platform/Messages.h"
 
 #include <algorithm>
-#include <array>
 #include <cmath>
 
 namespace Plenvo {
@@ -287,12 +286,7 @@ void CGridCell::Paint(gfx::Graphics& graphics, const gfx::RectF& clip, const Lin
         }
     }
     if (!noGridLine_) {
-        const gfx::Pen pen(0xFF000000, 0.3);
-        const std::array<gfx::PointF, 5> border{
-            gfx::PointF{rect.x, rect.y}, gfx::PointF{rect.x + rect.width, rect.y},
-            gfx::PointF{rect.x + rect.width, rect.y + rect.height},
-            gfx::PointF{rect.x, rect.y + rect.height}, gfx::PointF{rect.x, rect.y}};
-        graphics.DrawLines(pen, border);
+        DrawCellBorder(graphics, rect);
     }
     if (textHost_) {
         // The engine draws its glyphs with their own alpha, so the fill shows through around

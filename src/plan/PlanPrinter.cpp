@@ -2,10 +2,10 @@
 
 #include "gfx/Font.h"
 #include "gfx/PdfDocument.h"
-#include "gfx/Pen.h"
 #include "gfx/SolidBrush.h"
 #include "gfx/StringFormat.h"
 #include "gfx/Units.h"
+#include "plan/CellBorder.h"
 #include "plan/GridCell.h"
 #include "plan/GridLine.h"
 #include "plan/PlanHooks.h"
@@ -14,8 +14,6 @@
 #include "view/View.h"
 #include "view/ViewHooks.h"
 #include "view/controls/TextHost.h"
-
-#include <array>
 
 namespace Plenvo {
 
@@ -130,12 +128,7 @@ void CPlanPrinter::PrintLine(gfx::Graphics& graphics, const CGridLine& line) {
 void CPlanPrinter::PrintCell(gfx::Graphics& graphics, CGridCell& cell) {
     const gfx::RectF rect = cell.Rect();
     if (cell.HasGridLine()) {
-        const gfx::Pen pen(0xFF000000, 0.3);
-        const std::array<gfx::PointF, 5> border{
-            gfx::PointF{rect.x, rect.y}, gfx::PointF{rect.x + rect.width, rect.y},
-            gfx::PointF{rect.x + rect.width, rect.y + rect.height},
-            gfx::PointF{rect.x, rect.y + rect.height}, gfx::PointF{rect.x, rect.y}};
-        graphics.DrawLines(pen, border);
+        DrawCellBorder(graphics, rect);
     }
     if (CTextHost* host = cell.TextHost()) {
         // Straight onto the page: no fill behind the text.

@@ -1,6 +1,7 @@
 #include "ServiceProbe.h"
 
 #include "CellText.h"
+#include "net/Form.h"
 
 #include <httplib.h>
 
@@ -8,20 +9,7 @@ namespace e2e {
 
 namespace {
 
-std::string Encode(const std::string& text) {
-    static const char digits[] = "0123456789ABCDEF";
-    std::string out;
-    for (const unsigned char c : text) {
-        if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9')) {
-            out += static_cast<char>(c);
-        } else {
-            out += '%';
-            out += digits[c >> 4];
-            out += digits[c & 15];
-        }
-    }
-    return out;
-}
+using SimpleCurl::UrlEncode;
 
 const nlohmann::json* FindCell(const nlohmann::json& lines, const std::string& name) {
     if (!lines.is_array()) {
@@ -59,8 +47,8 @@ ServiceProbe::ServiceProbe(int port, std::string number, std::string name, std::
 // session.
 std::string ServiceProbe::SignIn(httplib::Client& client) {
     const auto login = client.Post("/plenvo/login",
-                                   "id=" + Encode(number_) + "&name=" + Encode(name_) +
-                                       "&password=" + Encode(password_),
+                                   "id=" + UrlEncode(number_) + "&name=" + UrlEncode(name_) +
+                                       "&password=" + UrlEncode(password_),
                                    "application/x-www-form-urlencoded");
     if (!login || login->status != 200) {
         return {};
@@ -88,7 +76,7 @@ bool ServiceProbe::SaveCells(std::int64_t id, const std::map<std::string, std::s
     const std::string cookie = SignIn(client);
     std::string body;
     for (const auto& [name, value] : cells) {
-        body += (body.empty() ? "" : "&") + Encode(name) + "=" + Encode(value);
+        body += (body.empty() ? "" : "&") + UrlEncode(name) + "=" + UrlEncode(value);
     }
     const auto result =
         client.Post(("/plenvo/event/save?id=" + std::to_string(id) + "&t=1.1.1").c_str(),
@@ -104,7 +92,7 @@ std::int64_t ServiceProbe::CreatePlan(const std::string& title, int grade, int s
                                       int lessonType) {
     const nlohmann::json reply =
         Get("createlp?lt=" + std::to_string(lessonType) + "&grade=" + std::to_string(grade) +
-            "&subject=" + std::to_string(subject) + "&lessiontitle=" + Encode(title));
+            "&subject=" + std::to_string(subject) + "&lessiontitle=" + UrlEncode(title));
     return reply.is_null() ? 0 : reply["lpdata"].value("id", std::int64_t{0});
 }
 
