@@ -245,7 +245,7 @@ double CGridCell::Layout(gfx::PointF point, gfx::RectF& changed) {
         // client rectangle in whole pixels): at any other width every layout pass, a wheel
         // step included, would shape the text of every cell twice, once for each width.
         textHost_->SetRect(TextRect());
-        const int width = std::max(1, textHost_->TxGetClientRect().Width());
+        const int width = std::max(1, textHost_->TxGetClientRect().width);
         int pixels = textHost_->NaturalHeight(width, dpi);
         if (!textHost_->IsReadOnly()) {
             pixels += kEditableSlackPixels;
