@@ -1,5 +1,7 @@
 #include "TestServer.h"
 
+#include <gtest/gtest.h>
+
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -30,6 +32,11 @@ TestServer::~TestServer() {
     }
 }
 
+void TestServer::ExpectNotStarted(const std::string& path) const {
+    // The server's threads read the routes without a lock: a route added later races with them.
+    EXPECT_FALSE(thread_.joinable()) << "route " << path << " added after the server started";
+}
+
 TestServer::Handler TestServer::Recording(Handler handler) {
     return [this, handler](const httplib::Request& request, httplib::Response& response) {
         SeenRequest seen{
@@ -48,10 +55,12 @@ TestServer::Handler TestServer::Recording(Handler handler) {
 }
 
 void TestServer::Get(const std::string& path, Handler handler) {
+    ExpectNotStarted(path);
     server_.Get("/plenvo/" + path, Recording(std::move(handler)));
 }
 
 void TestServer::Post(const std::string& path, Handler handler) {
+    ExpectNotStarted(path);
     server_.Post("/plenvo/" + path, Recording(std::move(handler)));
 }
 

@@ -46,6 +46,7 @@ public:
 
 private:
     Handler Recording(Handler handler);
+    void ExpectNotStarted(const std::string& path) const;
 
     httplib::Server server_;
     int port_ = 0;

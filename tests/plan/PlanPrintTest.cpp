@@ -230,9 +230,6 @@ TEST_F(PlanPrint, TheScreenLayoutIsTheOneBeforeWhetherPrintedOrCancelled) {
 }
 
 TEST_F(PlanPrint, TimersAndCompletionsDuringTheJobConvertWithTheScreensResolution) {
-    server.Get("ping", [](const httplib::Request&, httplib::Response& res) {
-        res.set_content(R"({"ok":true})", "application/json");
-    });
     nlohmann::json data = SamplePlan();
     for (int n = 20; n < 30; ++n) {
         data["gridlines"].push_back(TeachingLine(n, 25, "环节" + std::to_string(n)));
@@ -253,7 +250,7 @@ TEST_F(PlanPrint, TimersAndCompletionsDuringTheJobConvertWithTheScreensResolutio
                 timerDpi = plan->GetDpi();
             });
         auto request = std::make_shared<SimpleCurl::CSimpleCurlAsync>(__FILE__, __LINE__, nullptr);
-        request->Get(server.Url("ping"), [&](SimpleCurl::response&) {
+        request->Get(server.Url("event"), [&](SimpleCurl::response&) {
             completionDpi = view->GetDpi();
             completionPx = gfx::MmToPx(25.4, plan->GetDpi());
         });
