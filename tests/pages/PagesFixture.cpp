@@ -66,7 +66,7 @@ void PagesTest::TearDown() {
     platform::SetPopupMenuHandler(nullptr);
     if (app_) {
         app_->Close();
-        testsupport::PumpFor(10);
+        testsupport::PumpPending();
         app_.reset();
     }
     if (service_) {

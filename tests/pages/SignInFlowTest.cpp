@@ -1,5 +1,6 @@
 #include "PagesFixture.h"
 
+#include "net/RequestsDone.h"
 #include "pages/LoginPage.h"
 #include "pages/MainPage.h"
 #include "platform/Dialogs.h"
@@ -73,7 +74,7 @@ TEST_F(PagesTest, ASecondClickWhileTheLoginIsPendingSendsNothing) {
     CLoginPage::SignIn(Main());
     WaitFor([&] { return app_->IsSignedIn(); }, "the sign-in");
     WaitFor([&] { return !Requests("login").empty(); }, "the service's log line");
-    testsupport::PumpFor(50);
+    ASSERT_TRUE(nettest::PumpUntilRequestsDone()) << "the requests in flight";
     EXPECT_EQ(Requests("login").size(), 1u);
 }
 
@@ -154,7 +155,7 @@ TEST_F(PagesTest, EditInfoShowsThePlanAndDeleteAsksFirst) {
     platform::SetPopupMenuHandler([](const auto&) -> platform::UINT { return 3; });
     RightClickHistoryItem(first);
     EXPECT_NE(asked.find("第一课"), std::string::npos);
-    testsupport::PumpFor(50);
+    ASSERT_TRUE(nettest::PumpUntilRequestsDone()) << "the requests in flight";
     EXPECT_TRUE(Requests("deletelp").empty());
     answer = platform::IDYES;
     RightClickHistoryItem(first);

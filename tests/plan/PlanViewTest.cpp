@@ -1,6 +1,8 @@
 // The plan element in a window, driven by messages: editing, lines, focus, scrolling, menus.
 #include "plan/PlanFixture.h"
 
+#include "net/RequestsDone.h"
+
 #include "platform/Clipboard.h"
 #include "view/controls/ViewList.h"
 #include "view/controls/ViewListItem.h"
@@ -107,7 +109,7 @@ TEST_F(PlanView, EmptyingADeleteOnEmptySubLineRemovesItUnlessItIsTheLast) {
     list->TakeChanged();
     Key(VK_BACK);
     Key(VK_BACK);
-    testsupport::PumpFor(20);
+    ASSERT_TRUE(nettest::PumpUntilRequestsDone());
     ASSERT_EQ(list->Lines().size(), 1u);
     const auto last = plan->FindCell("template.aims.1.text");
     EXPECT_EQ(last->GetText(), "");
@@ -135,7 +137,7 @@ TEST_F(PlanView, AddLineIconCopiesTheLineBelowItWithFreshNamesAndTellsTheService
     const auto targets = Events(1);
     EXPECT_EQ(targets[0], "/plenvo/event?e=addline&name=template%2Eteachproc%2E9%2Econtainer"
                           "&aftername=template%2Eteachproc%2E7%2Econtainer&id=42");
-    testsupport::PumpFor(20);
+    ASSERT_TRUE(nettest::PumpUntilRequestsDone()) << "the service's answer to the added line";
     EXPECT_EQ(plan->Lines().size(), 6u);
     EXPECT_TRUE(view->Overlays().BottomMessages().empty());
 }
@@ -174,7 +176,7 @@ TEST_F(PlanView, DeleteIconAsksAndNoKeepsTheLineAndSendsNothing) {
     EXPECT_EQ(asked[0].text, "确实要删除该行吗？");
     EXPECT_EQ(asked[0].caption, "提示");
     EXPECT_EQ(plan->Lines().size(), 5u);
-    testsupport::PumpFor(50);
+    ASSERT_TRUE(nettest::PumpUntilRequestsDone());
     EXPECT_EQ(server.Count("event"), 0u);
 
     // The line that is not removable offers no delete icon.
