@@ -1,5 +1,7 @@
 #include "PlanTemplate.h"
 
+#include "plan/LineCopy.h"
+
 #include "EmbeddedTemplates.h"
 
 #include <regex>
@@ -70,48 +72,6 @@ bool NameExists(json& grid, const std::string& name) {
     return found;
 }
 
-const std::regex& TeachingStem() {
-    static const std::regex stem(R"(template.teachproc.\d+)");
-    return stem;
-}
-
-void RenameName(json& object, const std::string& stem, bool keepWhenEmpty) {
-    auto name = object.find("name");
-    if (name == object.end() || !name->is_string())
-        return;
-    std::string renamed = std::regex_replace(name->get<std::string>(), TeachingStem(), stem);
-    if (!renamed.empty() || !keepWhenEmpty)
-        *name = renamed;
-}
-
-// Renames every cell of a copied line at every depth and empties the text cells.
-void RenameCopiedCells(json& line, const std::string& stem) {
-    auto cells = line.find("cells");
-    if (cells == line.end() || !cells->is_array())
-        return;
-    for (auto& cell : *cells) {
-        if (!cell.is_object())
-            continue;
-        RenameName(cell, stem, true);
-        auto lines = cell.find("lines");
-        if (lines != cell.end() && lines->is_array()) {
-            for (auto& sub : *lines) {
-                if (!sub.is_object())
-                    continue;
-                RenameName(sub, stem, false);
-                RenameCopiedCells(sub, stem);
-            }
-        } else {
-            cell["value"] = "";
-        }
-        auto extend = cell.find("extenddesc");
-        if (extend != cell.end() && extend->is_object()) {
-            RenameName(*extend, stem, false);
-            RenameCopiedCells(*extend, stem);
-        }
-    }
-}
-
 std::string EscapeRegex(const std::string& text) {
     static const std::regex special(R"([.^$|()\[\]{}*+?\\])");
     return std::regex_replace(text, special, R"(\$&)");
@@ -164,12 +124,9 @@ bool PlanTemplate::InsertLineAfter(json& grid, const std::string& name,
     if (!after || !after->value("extendable", false))
         return false;
     const std::string stem = name.substr(0, name.size() - std::string(".container").size());
-    // The same renaming the client applies to its own copy, at every depth (cells, sub-lines,
-    // the lines Enter adds), so both agree on every cell name and no two cells share one.
-    json copy = *after;
-    copy["removable"] = true;
-    copy["name"] = name;
-    RenameCopiedCells(copy, stem);
+    // The client's own copy rule, at every depth (cells, sub-lines, the lines Enter adds), so
+    // both agree on every cell name and no two cells share one.
+    json copy = Plenvo::CopyTeachingLine(*after, stem);
     auto position = grid.begin() + (after - &grid[0]) + 1;
     grid.insert(position, std::move(copy));
     return true;
