@@ -52,7 +52,7 @@ TEST(Layout, SegmentsBreakLinesExactlyWhereOneWholeLayoutDoes) {
     options.width = 90;
     layout.SetOptions(options);
     layout.Update(doc);
-    ASSERT_GT(layout.At(0).SegmentCount(), 5u);
+    ASSERT_GT(layout.At(0).ChunkCount(), 5u);
     EXPECT_EQ(layout.At(0).LineStarts(), WholeLineStarts(doc, 0, 90));
 
     // Edits at random places, each followed by an incremental layout, keep the lines of a
