@@ -142,9 +142,10 @@ std::unique_ptr<CShapedChunk> CParagraphLayout::Shape(std::size_t start, std::si
     return std::make_unique<CShapedChunk>(text, bytes, spans, formats_);
 }
 
-void CParagraphLayout::ShapeRange(std::size_t start, std::size_t end,
-                                  std::vector<Chunk>& out) const {
+void CParagraphLayout::ShapeRange(std::size_t start, std::size_t end, std::vector<Chunk>& out) {
+    shaped_ = 0;
     while (start < end) {
+        ++shaped_;
         const std::size_t next = ChunkEnd(start, end);
         out.push_back({start, Shape(start, next)});
         start = next;
@@ -350,6 +351,19 @@ void CParagraphLayout::Rebuild(const CDocument& doc, const Paragraph& p,
     while (tail > head && kept[tail - 1].start > span.oldEnd) {
         after += kept[tail - 1].shaped->Length();
         --tail;
+    }
+    // A kept chunk's edge must still be a place where a line may break, or shaping would miss
+    // the context across it (a kerning pair or ligature of a word the edit joined).
+    const auto breaks = [this](std::size_t at) {
+        return attrs_[at].is_line_break || attrs_[at].is_mandatory_break;
+    };
+    while (head > 0 && from > 0 && !breaks(from)) {
+        --head;
+        from = kept[head].start;
+    }
+    while (tail < kept.size() && after <= chars && !breaks(chars - after)) {
+        after -= kept[tail].shaped->Length();
+        ++tail;
     }
     if (after > chars || chars - after < from) {
         Build(doc, p, options); // the span does not describe this text

@@ -43,7 +43,7 @@ public:
     CParagraphLayout& operator=(const CParagraphLayout&) = delete;
 
     void Build(const CDocument& doc, const Paragraph& paragraph, const LayoutOptions& options);
-    // After an edit inside this paragraph: keeps the segments before and after it.
+    // After an edit inside this paragraph: keeps the glyphs of the text before and after it.
     void Rebuild(const CDocument& doc, const Paragraph& paragraph, const LayoutOptions& options,
                  const EditSpan& span);
     // Re-wraps at another width without rebuilding text and attributes.
@@ -56,6 +56,8 @@ public:
     std::size_t Length() const { return length_; }
     bool Built() const { return !lines_.empty(); }
     std::size_t ChunkCount() const { return chunks_.size(); }
+    // Chunks the last build or rebuild shaped.
+    std::size_t ShapedCount() const { return shaped_; }
     // The band (paragraph coordinates) the last build or rebuild changed; the bottom is
     // infinite when the lines below moved.
     std::pair<double, double> Damage() const { return damage_; }
@@ -125,7 +127,7 @@ private:
     void UpdateAttrs(std::vector<PangoLogAttr> old, const EditSpan* span);
     std::size_t ChunkEnd(std::size_t start, std::size_t limit) const;
     std::unique_ptr<CShapedChunk> Shape(std::size_t start, std::size_t end) const;
-    void ShapeRange(std::size_t start, std::size_t end, std::vector<Chunk>& out) const;
+    void ShapeRange(std::size_t start, std::size_t end, std::vector<Chunk>& out);
     void CollectWidths();
     void BreakLines();
     Line MakeLine(std::size_t start, std::size_t end, int top, bool wrapped) const;
@@ -154,6 +156,7 @@ private:
     LayoutOptions options_;
     Alignment alignment_ = Alignment::Left;
     std::vector<Chunk> chunks_;
+    std::size_t shaped_ = 0;
     std::vector<int> widths_; // each character's advance, from its chunk
     std::vector<Line> lines_;
     double height_ = 0;
