@@ -512,39 +512,46 @@ void CParagraphLayout::DrawPiece(cairo_t* cr, const Piece& piece, const std::vec
     const int runByte = byteOf_[piece.runStart];
     const int from = byteOf_[piece.start] - runByte;
     const int to = byteOf_[piece.end] - runByte;
-    PangoGlyphString* glyphs = pango_glyph_string_new();
-    for (int g = 0; g < all->num_glyphs; ++g) {
-        const int cluster = all->log_clusters[g];
-        if (cluster < from || cluster >= to) {
-            continue;
-        }
-        const int n = glyphs->num_glyphs;
-        pango_glyph_string_set_size(glyphs, n + 1);
-        glyphs->glyphs[n] = all->glyphs[g];
-        glyphs->log_clusters[n] = cluster;
+    // The run's glyphs of these characters: a stretch, in visual order either way.
+    int first = 0;
+    while (first < all->num_glyphs &&
+           (all->log_clusters[first] < from || all->log_clusters[first] >= to)) {
+        ++first;
     }
-    // Each cluster takes the room the line gives its characters (tabs, justification).
-    for (int g = 0; g < glyphs->num_glyphs;) {
+    int last = first;
+    while (last < all->num_glyphs && all->log_clusters[last] >= from &&
+           all->log_clusters[last] < to) {
+        ++last;
+    }
+    PangoGlyphString* glyphs = pango_glyph_string_new();
+    pango_glyph_string_set_size(glyphs, last - first);
+    std::copy(all->glyphs + first, all->glyphs + last, glyphs->glyphs);
+    std::copy(all->log_clusters + first, all->log_clusters + last, glyphs->log_clusters);
+    // Each cluster takes the room the line gives its characters (tabs, justification); the
+    // characters follow each other in the text as the clusters do.
+    const bool rtl = run.level % 2 != 0;
+    std::size_t c = piece.start;
+    for (int k = 0; k < glyphs->num_glyphs;) {
+        const int g = rtl ? glyphs->num_glyphs - 1 - k : k;
         const int cluster = glyphs->log_clusters[g];
-        int next = to;
-        for (int k = 0; k < glyphs->num_glyphs; ++k) {
-            if (glyphs->log_clusters[k] > cluster && glyphs->log_clusters[k] < next) {
-                next = glyphs->log_clusters[k];
-            }
-        }
         int natural = 0;
-        int end = g;
-        for (; end < glyphs->num_glyphs && glyphs->log_clusters[end] == cluster; ++end) {
-            natural += glyphs->glyphs[end].geometry.width;
+        int end = k;
+        for (; end < glyphs->num_glyphs; ++end) {
+            const int h = rtl ? glyphs->num_glyphs - 1 - end : end;
+            if (glyphs->log_clusters[h] != cluster) {
+                break;
+            }
+            natural += glyphs->glyphs[h].geometry.width;
         }
+        const int next = end < glyphs->num_glyphs
+                             ? glyphs->log_clusters[rtl ? glyphs->num_glyphs - 1 - end : end]
+                             : to;
         int target = 0;
-        const auto first = static_cast<std::size_t>(
-            std::lower_bound(byteOf_.begin(), byteOf_.end(), runByte + cluster) - byteOf_.begin());
-        for (std::size_t c = first; c < byteOf_.size() - 1 && byteOf_[c] < runByte + next; ++c) {
+        for (; c < piece.end && byteOf_[c] < runByte + next; ++c) {
             target += advances[c - lineStart];
         }
-        glyphs->glyphs[end - 1].geometry.width += target - natural;
-        g = end;
+        glyphs->glyphs[rtl ? glyphs->num_glyphs - end : end - 1].geometry.width += target - natural;
+        k = end;
     }
     const CharFormat& f = formats_[run.format];
     const std::uint32_t rgb = f.autoColor ? options_.autoColor : f.color;
