@@ -1,13 +1,13 @@
-// links: plenvo_plan plenvo_controls PkgConfig::GTK3 PkgConfig::X11 PkgConfig::XTST
-// PkgConfig::XDAMAGE sources: tests/support/Pump.cpp bench/BenchMainWindow.cpp
-// bench/BenchPlanData.cpp Input to paint in a real window, as a user feels it: keys, pointer moves
-// and wheel steps are injected with the XTest extension into a window on a virtual display (Xvfb
-// 1920 x 1080, 96 dpi, no window manager), and the time until the window's first damage reported by
-// the DAMAGE extension is taken (the paint reaching the X server). The windows run in child
-// processes of this program: a page window with a 5,000-character edit field, the main screen
-// template (a button to hover, the history list with 1,000 plans to scroll), the main screen with
-// an open plan of 300 cells in its content area and, as the anchor, a plain GtkTextView holding the
-// same text. Keys are 50 ms apart, as a fast typist's.
+// links: plenvo_plan PkgConfig::GTK3 PkgConfig::X11 PkgConfig::XTST PkgConfig::XDAMAGE
+// sources: tests/support/Pump.cpp bench/BenchMainWindow.cpp bench/BenchPlanData.cpp
+// Input to paint in a real window, as a user feels it: keys, pointer moves and wheel steps are
+// injected with the XTest extension into a window on a virtual display (Xvfb 1920 x 1080, 96 dpi,
+// no window manager), and the time until the window's first damage reported by the DAMAGE extension
+// is taken (the paint reaching the X server). The windows run in child processes of this program: a
+// page window with a 5,000-character edit field, the main screen template (a button to hover, the
+// history list with 1,000 plans to scroll), the main screen with an open plan of 300 cells in its
+// content area and, as the anchor, a plain GtkTextView holding the same text. Keys are 50 ms apart,
+// as a fast typist's.
 #include "BenchPlanData.h"
 
 #include "plan/PlanElements.h"
