@@ -6,6 +6,7 @@
 #include "view/IHostWindow.h"
 #include "view/View.h"
 #include "view/ViewFactory.h"
+#include "view/controls/TextHost.h"
 #include "view/controls/ViewButton.h"
 #include "view/controls/ViewList.h"
 #include "view/controls/ViewListItem.h"
@@ -314,6 +315,41 @@ void CViewPlenvo::SetScrollOffset(double offset) {
     }
 }
 
+void CViewPlenvo::RevealCaret() {
+    if (printing_) {
+        return;
+    }
+    const auto focused =
+        CollectCells([](CGridCell& cell) { return cell.HasFocus() && cell.TextHost() != nullptr; });
+    if (focused.empty()) {
+        return;
+    }
+    const CTextHost& host = *focused.front()->TextHost();
+    const double mmPerPixel = 25.4 / GetDpi();
+    const double top = host.GetCaretPos().y * mmPerPixel;
+    const double bottom = top + std::max(host.GetCaretHeight(), 1) * mmPerPixel;
+    const double viewTop = position_.y + headerHeight_;
+    const double viewBottom = position_.y + size_.height;
+    // A little room beyond the caret, so that the line being typed is not cut at the edge.
+    constexpr double kRoom = 3.0;
+    double offset = scrollOffset_;
+    if (bottom > viewBottom) {
+        offset -= bottom - viewBottom + kRoom;
+    } else if (top < viewTop) {
+        offset += viewTop - top + kRoom;
+    } else {
+        return;
+    }
+    const double view = size_.height - headerHeight_;
+    offset = std::clamp(offset, std::min(0.0, view - contentHeight_), 0.0);
+    if (offset == scrollOffset_) {
+        return;
+    }
+    SetScrollOffset(offset);
+    Relayout(true);
+    InvalidateSelf();
+}
+
 void CViewPlenvo::OnScrollTrack(const std::string& parameter) {
     // "track." and a number (digits, an optional dot and more digits), anywhere in the text.
     std::size_t at = parameter.find("track.");
@@ -438,6 +474,9 @@ bool CViewPlenvo::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, LRES
     const auto lines = lines_;
     for (const auto& line : lines) {
         if (line->HandleMessage(message, wParam, lParam, result)) {
+            if (message == WM_KEYDOWN || message == WM_CHAR) {
+                RevealCaret();
+            }
             return true;
         }
     }

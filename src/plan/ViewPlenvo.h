@@ -116,6 +116,9 @@ private:
     void SetScrollOffset(double offset);
     void UpdateScrollRange();
     void OnScrollTrack(const std::string& parameter);
+    // Scrolls the grid so that the focused cell's caret is in view, as typing and the arrow
+    // keys move it; nothing when it already is.
+    void RevealCaret();
     bool HandleMouse(platform::UINT message, platform::WPARAM wParam, platform::LPARAM lParam,
                      platform::LRESULT& result, bool& done);
     void ShowPlanMenu(platform::LPARAM lParam);

@@ -416,4 +416,37 @@ TEST_F(PlanRepaint, AWheelStepCarriesTheCaretWithItsCellAndKeepsEveryCellsHeight
     EXPECT_EQ(plan->FindCell("row.a")->GetText(), "荷塘月");
 }
 
+TEST_F(PlanRepaint, TypingPastTheBottomAndArrowsAboveTheTopScrollTheCaretIntoView) {
+    OpenLong();
+    ClickIn("row.a");
+    const CTextHost& host = *plan->FindCell("row.a")->TextHost();
+    const double viewTop = plan->GetRect().y + 40.0;
+    const double viewBottom = plan->GetRect().y + plan->GetSize().height;
+    const auto caretTop = [&] { return host.GetCaretPos().y * 25.4 / 96; };
+    const auto caretBottom = [&] {
+        return (host.GetCaretPos().y + host.GetCaretHeight()) * 25.4 / 96;
+    };
+    ASSERT_GT(host.GetCaretHeight(), 0);
+    // Line after line of a teaching step, well past the window's bottom.
+    int lines = 0;
+    while (plan->FindCell("row.a")->Height() < viewBottom - viewTop + 40 && lines < 200) {
+        Type(u"学生分组讨论");
+        Key(VK_RETURN);
+        ++lines;
+        ASSERT_LE(caretBottom(), viewBottom + 1e-6) << "line " << lines;
+        ASSERT_GE(caretTop(), viewTop - 1e-6) << "line " << lines;
+    }
+    ASSERT_LT(lines, 200);
+    EXPECT_LT(plan->ScrollOffset(), 0.0);
+    const double scrolled = plan->ScrollOffset();
+    Type(u"结束");
+    EXPECT_EQ(plan->ScrollOffset(), scrolled) << "the caret was in view: nothing moves";
+    // Back up to the first line of the text: the grid follows upwards.
+    for (int i = 0; i <= lines; ++i) {
+        Key(VK_UP);
+        ASSERT_GE(caretTop(), viewTop - 1e-6) << "up " << i;
+    }
+    EXPECT_GT(plan->ScrollOffset(), scrolled);
+}
+
 } // namespace

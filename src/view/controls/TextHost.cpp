@@ -167,6 +167,7 @@ bool CTextHost::TxCreateCaret(int width, int height) {
     if (IsReadOnly()) {
         return true; // read-only text shows no caret
     }
+    caretHeight_ = height;
     if (window_) {
         window_->CreateCaret(nullptr, width, height);
     }

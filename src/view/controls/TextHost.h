@@ -67,6 +67,8 @@ public:
     bool IsCaptured() const { return captured_; }
     // The last caret position the engine set, in client pixels.
     Point GetCaretPos() const { return caret_; }
+    // The caret's height in pixels as the engine created it; 0 before it has one.
+    int GetCaretHeight() const { return caretHeight_; }
 
     // RTF (or plain text that is not RTF) into the engine, with read-only lifted for the load.
     void LoadRtf(std::string_view bytes);
@@ -114,6 +116,7 @@ private:
     gfx::RectF rect_;
     gfx::SizeF extentHimetric_;
     Point caret_;
+    int caretHeight_ = 0;
     std::function<void()> onChange_;
     bool captured_ = false;
     // Whether the engine shows its caret, at a place (not hidden off the text).
