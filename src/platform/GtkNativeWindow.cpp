@@ -165,6 +165,10 @@ void GtkNativeWindow::Build() {
     gtk_window_set_default_size(GTK_WINDOW(window_), params_.frame.width, params_.frame.height);
     gtk_window_move(GTK_WINDOW(window_), params_.frame.x, params_.frame.y);
     area_ = gtk_drawing_area_new();
+    // The window procedure paints every pixel it is asked for: GTK filling the window's and the
+    // area's backgrounds first would only go over the same pixels twice more.
+    gtk_widget_set_app_paintable(window_, TRUE);
+    gtk_widget_set_app_paintable(area_, TRUE);
     gtk_widget_set_can_focus(area_, TRUE);
     gtk_widget_add_events(area_, GDK_BUTTON_PRESS_MASK | GDK_BUTTON_RELEASE_MASK |
                                      GDK_POINTER_MOTION_MASK | GDK_LEAVE_NOTIFY_MASK |
