@@ -7,51 +7,45 @@
 #include <pango/pangocairo.h>
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
-#include <map>
+#include <tuple>
 
 namespace richtext {
 
 namespace {
 
-// Characters of the first segment, before the length of a line is known.
-constexpr std::size_t kSegmentChars = 128;
-// Characters beyond the expected end of a line handed to pango with it, so that the next line
-// starts inside the segment. Pango shapes again whatever follows a line break, so a segment
-// holds one line and a little more: several lines in one layout shape the text several times.
-constexpr std::size_t kLineSlack = 6;
-// Characters beyond an old line start that show whether it is a line start again.
-constexpr std::size_t kResumeSlack = 24;
+// Characters a chunk holds at least before it ends where a line may break: enough that the
+// glyph runs stay long, few enough that shaping a chunk again costs little.
+constexpr std::size_t kChunkChars = 48;
+// A chunk ends at a cursor position when no line break comes for this long (a long URL).
+constexpr std::size_t kChunkCap = 4 * kChunkChars;
 
-PangoFontDescription* Describe(const CharFormat& f) {
-    PangoFontDescription* d = pango_font_description_new();
-    pango_font_description_set_family(d, f.face.empty() ? "Sans" : f.face.c_str());
-    pango_font_description_set_size(d, static_cast<gint>(f.Points() * PANGO_SCALE));
-    pango_font_description_set_weight(d, f.bold ? PANGO_WEIGHT_BOLD : PANGO_WEIGHT_NORMAL);
-    pango_font_description_set_style(d, f.italic ? PANGO_STYLE_ITALIC : PANGO_STYLE_NORMAL);
-    return d;
-}
-
-guint16 Channel(std::uint32_t rgb, int shift) {
-    return static_cast<guint16>(((rgb >> shift) & 0xFF) * 257);
-}
-
-void Insert(PangoAttrList* list, PangoAttribute* a, int start, int end) {
-    a->start_index = static_cast<guint>(start);
-    a->end_index = static_cast<guint>(end);
-    pango_attr_list_insert(list, a);
+double Channel(std::uint32_t rgb, int shift) {
+    return ((rgb >> shift) & 0xFF) / 255.0;
 }
 
 } // namespace
+
+std::uint32_t CParagraphLayout::LocalFormat(const CDocument& doc, std::uint32_t id) {
+    const CharFormat& f = doc.Format(id);
+    const auto it = std::find(formats_.begin(), formats_.end(), f);
+    if (it != formats_.end()) {
+        return static_cast<std::uint32_t>(it - formats_.begin());
+    }
+    formats_.push_back(f);
+    return static_cast<std::uint32_t>(formats_.size() - 1);
+}
 
 void CParagraphLayout::PrepareText(const CDocument& doc, const Paragraph& p,
                                    const LayoutOptions& options) {
     options_ = options;
     alignment_ = p.alignment;
+    length_ = p.text.size();
     text_.clear();
-    text_.reserve(p.text.size() + 8);
+    text_.reserve(p.text.size() * 3 + 4);
     byteOf_.assign(1, 0);
-    byteOf_.reserve(p.text.size() + 1);
+    byteOf_.reserve(p.text.size() + 2);
     for (char32_t c : p.text) {
         if (options.passwordChar != 0) {
             c = options.passwordChar;
@@ -63,183 +57,256 @@ void CParagraphLayout::PrepareText(const CDocument& doc, const Paragraph& p,
         platform::AppendUtf8(text_, c);
         byteOf_.push_back(static_cast<int>(text_.size()));
     }
-    // On the shared context pango measures an empty line far too low (its scale is applied
-    // twice); an invisible zero-width space gives an empty line its font's real height.
+    // An empty last line takes its height from an invisible zero-width space in its font.
     if (text_.empty() || text_.back() == '\n') {
         text_ += "\u200B";
+        byteOf_.push_back(static_cast<int>(text_.size()));
     }
-    formats_.clear();
     styles_.clear();
-    std::map<std::uint32_t, std::uint32_t> local;
-    const auto localId = [&](std::uint32_t id) {
-        auto [it, added] = local.emplace(id, static_cast<std::uint32_t>(formats_.size()));
-        if (added) {
-            formats_.push_back(doc.Format(id));
-        }
-        return it->second;
-    };
-    endFormat_ = localId(p.endFormat);
+    endFormat_ = LocalFormat(doc, p.endFormat);
     std::size_t at = 0;
     for (const Run& r : p.runs) {
-        styles_.push_back({at, at + r.length, localId(r.format)});
+        styles_.push_back({at, at + r.length, LocalFormat(doc, r.format)});
         at += r.length;
     }
+    const std::size_t chars = byteOf_.size() - 1;
+    if (at < chars) {
+        styles_.push_back({at, chars, endFormat_});
+    }
 }
 
-CParagraphLayout::Segment CParagraphLayout::MakeSegment(std::size_t start,
-                                                        std::size_t textEnd) const {
-    Segment s;
-    s.start = start;
-    s.textEnd = textEnd;
-    s.layout = gfx::GObjectPtr<PangoLayout>(pango_layout_new(LayoutContext()));
-    PangoLayout* layout = s.layout.get();
+void CParagraphLayout::ComputeAttrs(std::size_t from, std::size_t to, PangoLogAttr* out) const {
+    const int a = byteOf_[from];
+    pango_get_log_attrs(text_.data() + a, byteOf_[to] - a, 0,
+                        pango_context_get_language(LayoutContext()), out,
+                        static_cast<int>(to - from + 1));
+}
+
+void CParagraphLayout::UpdateAttrs(std::vector<PangoLogAttr> old, const EditSpan* span) {
+    const std::size_t chars = byteOf_.size() - 1;
+    const std::size_t oldChars = old.empty() ? 0 : old.size() - 1;
+    if (span == nullptr || oldChars < span->oldEnd || chars < span->newEnd ||
+        oldChars - span->oldEnd != chars - span->newEnd) {
+        attrs_.assign(chars + 1, PangoLogAttr{});
+        ComputeAttrs(0, chars, attrs_.data());
+        return;
+    }
+    // Breaks depend on a few characters round them: the attributes of a window round the edit
+    // are computed again, and only those away from the window's own edges are taken.
+    constexpr std::size_t kMargin = 32;
+    const std::size_t from = span->start > 2 * kMargin ? span->start - 2 * kMargin : 0;
+    const std::size_t to = std::min(chars, span->newEnd + 2 * kMargin);
+    std::vector<PangoLogAttr> window(to - from + 1);
+    ComputeAttrs(from, to, window.data());
+    const std::size_t keepBefore = from == 0 ? 0 : from + kMargin;
+    const std::size_t keepAfter = to == chars ? chars + 1 : to - kMargin;
+    attrs_.resize(chars + 1);
+    std::copy(old.begin(), old.begin() + static_cast<std::ptrdiff_t>(keepBefore), attrs_.begin());
+    std::copy(window.begin() + static_cast<std::ptrdiff_t>(keepBefore - from),
+              window.begin() + static_cast<std::ptrdiff_t>(keepAfter - from),
+              attrs_.begin() + static_cast<std::ptrdiff_t>(keepBefore));
+    const std::size_t tail = chars + 1 - keepAfter;
+    std::copy(old.end() - static_cast<std::ptrdiff_t>(tail), old.end(),
+              attrs_.begin() + static_cast<std::ptrdiff_t>(keepAfter));
+}
+
+std::size_t CParagraphLayout::ChunkEnd(std::size_t start, std::size_t limit) const {
+    for (std::size_t p = start + 1; p < limit; ++p) {
+        if (attrs_[p].is_mandatory_break) {
+            return p;
+        }
+        const std::size_t length = p - start;
+        if ((length >= kChunkChars && attrs_[p].is_line_break) ||
+            (length >= kChunkCap && attrs_[p].is_cursor_position)) {
+            return p;
+        }
+    }
+    return limit;
+}
+
+std::unique_ptr<CShapedChunk> CParagraphLayout::Shape(std::size_t start, std::size_t end) const {
     const int from = byteOf_[start];
-    const int to = textEnd >= Length() ? static_cast<int>(text_.size()) : byteOf_[textEnd];
-    pango_layout_set_text(layout, text_.data() + from, to - from);
-
-    PangoFontDescription* base = Describe(formats_[endFormat_]);
-    pango_layout_set_font_description(layout, base);
-    pango_font_description_free(base);
-    PangoAttrList* attrs = pango_attr_list_new();
-    for (const Style& style : styles_) {
-        if (style.end <= start || style.start >= textEnd) {
-            continue;
-        }
-        const CharFormat& f = formats_[style.format];
-        const int a = byteOf_[std::max(style.start, start)] - from;
-        const int b = byteOf_[std::min(style.end, textEnd)] - from;
-        PangoFontDescription* d = Describe(f);
-        Insert(attrs, pango_attr_font_desc_new(d), a, b);
-        pango_font_description_free(d);
-        const std::uint32_t rgb = f.autoColor ? options_.autoColor : f.color;
-        Insert(attrs, pango_attr_foreground_new(Channel(rgb, 16), Channel(rgb, 8), Channel(rgb, 0)),
-               a, b);
-        if (f.underline) {
-            Insert(attrs, pango_attr_underline_new(PANGO_UNDERLINE_SINGLE), a, b);
-        }
-        if (f.strikeout) {
-            Insert(attrs, pango_attr_strikethrough_new(TRUE), a, b);
+    std::vector<int> bytes;
+    bytes.reserve(end - start + 1);
+    for (std::size_t i = start; i <= end; ++i) {
+        bytes.push_back(byteOf_[i] - from);
+    }
+    std::vector<FormatSpan> spans;
+    for (const Style& s : styles_) {
+        if (s.end > start && s.start < end) {
+            spans.push_back(
+                {std::max(s.start, start) - start, std::min(s.end, end) - start, s.format});
         }
     }
-    pango_layout_set_attributes(layout, attrs);
-    pango_attr_list_unref(attrs);
-
-    PangoTabArray* tabs =
-        pango_tab_array_new_with_positions(1, FALSE, PANGO_TAB_LEFT, ToPango(options_.tabStop));
-    pango_layout_set_tabs(layout, tabs);
-    pango_tab_array_free(tabs);
-    switch (alignment_) {
-    case Alignment::Center:
-        pango_layout_set_alignment(layout, PANGO_ALIGN_CENTER);
-        break;
-    case Alignment::Right:
-        pango_layout_set_alignment(layout, PANGO_ALIGN_RIGHT);
-        break;
-    default:
-        pango_layout_set_alignment(layout, PANGO_ALIGN_LEFT);
-        break;
-    }
-    // Pango leaves a paragraph's last line ragged, as word processors do. A segment's last
-    // line that is not the paragraph's is never drawn from that segment, so segments justify
-    // exactly the lines a whole-paragraph layout would.
-    pango_layout_set_justify(layout, alignment_ == Alignment::Justify);
-    pango_layout_set_wrap(layout, PANGO_WRAP_WORD_CHAR);
-    pango_layout_set_width(layout, options_.width > 0 ? ToPango(options_.width) : -1);
-    return s;
+    const std::string_view text(text_.data() + from, static_cast<std::size_t>(byteOf_[end] - from));
+    return std::make_unique<CShapedChunk>(text, bytes, spans, formats_);
 }
 
-std::size_t CParagraphLayout::Chain(std::size_t start, const std::vector<std::size_t>& resume,
-                                    std::vector<Segment>& out) const {
-    const std::size_t length = Length();
-    std::size_t next = 0;
-    std::size_t chunk = kSegmentChars;
-    if (!out.empty() && out.back().lines == 1) {
-        chunk = out.back().end - out.back().start + kLineSlack;
-    }
-    while (true) {
-        while (next < resume.size() && resume[next] <= start) {
-            ++next;
-        }
-        std::size_t textEnd = std::min(length, start + chunk);
-        const bool aiming = next < resume.size() && resume[next] <= start + 2 * chunk;
-        if (aiming) {
-            textEnd = std::min(length, std::max(textEnd, resume[next] + kResumeSlack));
-        }
-        if (options_.width <= 0) {
-            textEnd = length; // one line: nothing to split
-        }
-        Segment s = MakeSegment(start, textEnd);
-        const int count = pango_layout_get_line_count(s.layout.get());
-        std::vector<std::size_t> starts;
-        PangoLayoutIter* iter = pango_layout_get_iter(s.layout.get());
-        do {
-            starts.push_back(OffsetOf(s, pango_layout_iter_get_line_readonly(iter)->start_index));
-        } while (pango_layout_iter_next_line(iter));
-        pango_layout_iter_free(iter);
-
-        int owned = count;
-        std::size_t end = textEnd;
-        bool resumed = false;
-        if (aiming) {
-            const auto hit = std::find(starts.begin(), starts.end(), resume[next]);
-            if (hit != starts.end() && hit != starts.begin()) {
-                owned = static_cast<int>(hit - starts.begin());
-                end = *hit;
-                resumed = true;
-            }
-        }
-        if (!resumed && textEnd < length) {
-            if (count < 2) {
-                chunk *= 2; // a single line longer than the chunk
-                continue;
-            }
-            owned = 1;
-            end = starts[1];
-        }
-        s.end = end;
-        s.lines = owned;
-        s.firstLineEnd = starts.size() > 1 ? starts[1] : end;
-        // The next line is likely as long as this one.
-        chunk = (owned == 1 ? end - s.start : kSegmentChars) + kLineSlack;
-        out.push_back(std::move(s));
-        if (resumed) {
-            return next;
-        }
-        if (end >= length) {
-            return resume.size();
-        }
-        start = end;
+void CParagraphLayout::ShapeRange(std::size_t start, std::size_t end, std::vector<Chunk>& out) {
+    shaped_ = 0;
+    while (start < end) {
+        ++shaped_;
+        const std::size_t next = ChunkEnd(start, end);
+        out.push_back({start, Shape(start, next)});
+        start = next;
     }
 }
 
-void CParagraphLayout::Finish() {
-    double top = 0;
-    width_ = 0;
-    for (Segment& s : segments_) {
-        PangoLayoutIter* iter = pango_layout_get_iter(s.layout.get());
-        int y1 = 0;
-        int line = 0;
-        do {
-            if (line++ >= s.lines) {
+void CParagraphLayout::CollectWidths() {
+    widths_.clear();
+    widths_.reserve(byteOf_.size() - 1);
+    for (const Chunk& c : chunks_) {
+        widths_.insert(widths_.end(), c.shaped->Widths().begin(), c.shaped->Widths().end());
+    }
+}
+
+CParagraphLayout::Line CParagraphLayout::MakeLine(std::size_t start, std::size_t end, int top,
+                                                  bool wrapped) const {
+    Line line;
+    line.start = start;
+    line.end = end;
+    line.top = top;
+    auto chunk = std::upper_bound(chunks_.begin(), chunks_.end(), start,
+                                  [](std::size_t v, const Chunk& c) { return v < c.start; });
+    for (--chunk; chunk != chunks_.end() && chunk->start < end; ++chunk) {
+        for (const GlyphRun& run : chunk->shaped->Runs()) {
+            if (chunk->start + run.end > start && chunk->start + run.start < end) {
+                line.ascent = std::max(line.ascent, run.ascent);
+                line.descent = std::max(line.descent, run.descent);
+            }
+        }
+    }
+    line.hangs = wrapped && attrs_[end - 1].is_white;
+    std::size_t content = line.hangs ? end - 1 : end;
+    if (content > start && text_[static_cast<std::size_t>(byteOf_[content - 1])] == '\n') {
+        --content;
+    }
+    const std::vector<int> advances = Advances(line);
+    for (std::size_t c = start; c < content; ++c) {
+        line.width += advances[c - start];
+    }
+    if (alignment_ == Alignment::Justify && wrapped && options_.width > 0) {
+        // Between words where there are blanks; between characters in Chinese text.
+        int spaces = 0;
+        int clusters = 0;
+        for (std::size_t c = start; c + 1 < content; ++c) {
+            spaces += attrs_[c].is_expandable_space ? 1 : 0;
+            clusters += attrs_[c + 1].is_cursor_position ? 1 : 0;
+        }
+        line.gaps = spaces > 0 ? spaces : -clusters;
+        line.spare = std::max(0, ToPango(options_.width) - line.width);
+        if (line.gaps == 0) {
+            line.spare = 0;
+        }
+    }
+    return line;
+}
+
+std::vector<int> CParagraphLayout::Advances(const Line& line) const {
+    std::vector<int> out;
+    out.reserve(line.end - line.start);
+    const int stop = ToPango(options_.tabStop);
+    const int gaps = std::abs(line.gaps);
+    int x = 0;
+    int gap = 0;
+    for (std::size_t c = line.start; c < line.end; ++c) {
+        int w = widths_[c];
+        if (stop > 0 && text_[static_cast<std::size_t>(byteOf_[c])] == '\t') {
+            w = (x / stop + 1) * stop - x;
+        }
+        if (line.hangs && c + 1 == line.end) {
+            w = 0;
+        }
+        if (line.spare > 0 && c + 1 < line.end - (line.hangs ? 1 : 0)) {
+            const bool isGap = line.gaps > 0 ? attrs_[c].is_expandable_space
+                                             : attrs_[c + 1].is_cursor_position != 0;
+            if (isGap) {
+                const long long spare = line.spare;
+                w += static_cast<int>(spare * (gap + 1) / gaps - spare * gap / gaps);
+                ++gap;
+            }
+        }
+        out.push_back(w);
+        x += w;
+    }
+    return out;
+}
+
+void CParagraphLayout::BreakLines() {
+    lines_.clear();
+    const std::size_t chars = byteOf_.size() - 1;
+    const int limit = options_.width > 0 ? ToPango(options_.width) : INT_MAX;
+    const int stop = ToPango(options_.tabStop);
+    std::size_t start = 0;
+    int top = 0;
+    do {
+        std::size_t end = chars;
+        std::size_t lastBreak = 0;
+        bool wrapped = false;
+        int x = 0;
+        for (std::size_t i = start; i < chars; ++i) {
+            if (i > start && attrs_[i].is_mandatory_break) {
+                end = i;
                 break;
             }
-            int ignored = 0;
-            pango_layout_iter_get_line_yrange(iter, &ignored, &y1);
-            PangoRectangle logical;
-            pango_layout_iter_get_line_extents(iter, nullptr, &logical);
-            width_ = std::max(width_, FromPango(logical.x + logical.width));
-        } while (pango_layout_iter_next_line(iter));
-        pango_layout_iter_free(iter);
-        s.top = top;
-        s.height = FromPango(y1);
-        top += s.height;
+            // A break before i is possible when the line fits without the blank it swallows.
+            if (i > start && attrs_[i].is_line_break) {
+                const int swallowed = attrs_[i - 1].is_white ? widths_[i - 1] : 0;
+                if (x - swallowed <= limit) {
+                    lastBreak = i;
+                }
+            }
+            int w = widths_[i];
+            if (stop > 0 && text_[static_cast<std::size_t>(byteOf_[i])] == '\t') {
+                w = (x / stop + 1) * stop - x;
+            }
+            if (i > start && x + w > limit && !attrs_[i].is_white) {
+                wrapped = true;
+                if (lastBreak > start) {
+                    end = lastBreak;
+                } else {
+                    // A word longer than the line breaks between characters.
+                    end = i;
+                    while (end > start + 1 && !attrs_[end].is_cursor_position) {
+                        --end;
+                    }
+                    while (end < i && !attrs_[end].is_cursor_position) {
+                        ++end;
+                    }
+                }
+                break;
+            }
+            x += w;
+        }
+        Line line = MakeLine(start, end, top, wrapped);
+        top += line.ascent + line.descent;
+        lines_.push_back(line);
+        start = end;
+    } while (start < chars);
+    Align();
+}
+
+void CParagraphLayout::Align() {
+    int widest = 0;
+    for (const Line& l : lines_) {
+        widest = std::max(widest, l.width);
     }
-    height_ = top;
+    const int room = options_.width > 0 ? ToPango(options_.width) : widest;
+    width_ = 0;
+    for (Line& l : lines_) {
+        const int spare = l.spare > 0 ? 0 : std::max(0, room - l.width);
+        l.x = alignment_ == Alignment::Center  ? spare / 2
+              : alignment_ == Alignment::Right ? spare
+                                               : 0;
+        width_ = std::max(width_, FromPango(l.x + l.width + l.spare));
+    }
+    const Line& last = lines_.back();
+    height_ = FromPango(last.top + last.ascent + last.descent);
     indent_ = 0;
     if (options_.width <= 0 && options_.alignWidth > width_) {
-        const double room = options_.alignWidth - width_;
-        indent_ = alignment_ == Alignment::Center  ? room / 2
-                  : alignment_ == Alignment::Right ? room
+        const double free = options_.alignWidth - width_;
+        indent_ = alignment_ == Alignment::Center  ? free / 2
+                  : alignment_ == Alignment::Right ? free
                                                    : 0;
     }
 }
@@ -247,124 +314,296 @@ void CParagraphLayout::Finish() {
 void CParagraphLayout::Build(const CDocument& doc, const Paragraph& p,
                              const LayoutOptions& options) {
     const double before = height_;
+    const std::vector<Line> old = std::move(lines_);
+    formats_.clear();
     PrepareText(doc, p, options);
-    segments_.clear();
-    Chain(0, {}, segments_);
-    Finish();
-    damage_ = {0, height_ == before ? height_ : HUGE_VAL};
+    UpdateAttrs({}, nullptr);
+    chunks_.clear();
+    ShapeRange(0, byteOf_.size() - 1, chunks_);
+    CollectWidths();
+    BreakLines();
+    damage_ = {0, height_ == before && !old.empty() ? height_ : HUGE_VAL};
 }
 
 void CParagraphLayout::Rebuild(const CDocument& doc, const Paragraph& p,
                                const LayoutOptions& options, const EditSpan& span) {
-    if (segments_.size() < 2 || !(options == options_) || options.width <= 0) {
+    if (!Built() || !(options == options_)) {
         Build(doc, p, options);
         return;
     }
-    std::vector<Segment> old = std::move(segments_);
-    segments_.clear();
-    PrepareText(doc, p, options);
-    const auto delta =
-        static_cast<std::ptrdiff_t>(span.newEnd) - static_cast<std::ptrdiff_t>(span.oldEnd);
-
-    std::size_t k = 0;
-    while (k + 1 < old.size() && old[k + 1].start <= span.start) {
-        ++k;
-    }
-    // An edit in a segment's first line can pull a word back onto the line before it.
-    if (k > 0 && span.start < old[k].firstLineEnd) {
-        --k;
-    }
-    for (std::size_t i = 0; i < k; ++i) {
-        segments_.push_back(std::move(old[i]));
-    }
-    // Old line starts after the edit, in new offsets: where the old segments can take over.
-    std::vector<std::size_t> resume;
-    std::vector<std::size_t> owner;
-    for (std::size_t j = k + 1; j < old.size(); ++j) {
-        if (old[j].start > span.oldEnd) {
-            resume.push_back(
-                static_cast<std::size_t>(static_cast<std::ptrdiff_t>(old[j].start) + delta));
-            owner.push_back(j);
-        }
-    }
     const double before = height_;
-    const std::size_t firstNew = segments_.size();
-    const std::size_t reached = Chain(old[k].start, resume, segments_);
-    const std::size_t lastNew = segments_.size();
-    if (reached < resume.size()) {
-        for (std::size_t j = owner[reached]; j < old.size(); ++j) {
-            Segment& s = old[j];
-            const auto shift = [delta](std::size_t v) {
-                return static_cast<std::size_t>(static_cast<std::ptrdiff_t>(v) + delta);
-            };
-            s.start = shift(s.start);
-            s.end = shift(s.end);
-            s.textEnd = shift(s.textEnd);
-            s.firstLineEnd = shift(s.firstLineEnd);
-            segments_.push_back(std::move(s));
-        }
+    const std::vector<Line> old = std::move(lines_);
+    std::vector<Chunk> kept = std::move(chunks_);
+    chunks_.clear();
+    PrepareText(doc, p, options);
+    UpdateAttrs(std::move(attrs_), &span);
+    const std::size_t chars = byteOf_.size() - 1;
+    // Chunks wholly before the edit and wholly after it keep their glyphs; the edit and the
+    // chunks it touches are shaped again.
+    std::size_t head = 0;
+    std::size_t from = 0;
+    while (head < kept.size() && kept[head].start + kept[head].shaped->Length() < span.start) {
+        from = kept[head].start + kept[head].shaped->Length();
+        ++head;
     }
-    Finish();
-    // What changed: the segments laid out again; below them too when the height moved.
-    damage_ = {segments_[firstNew].top,
-               height_ != before ? HUGE_VAL
-                                 : segments_[lastNew - 1].top + segments_[lastNew - 1].height};
+    std::size_t tail = kept.size();
+    std::size_t after = 0; // characters of the kept chunks after the edit
+    while (tail > head && kept[tail - 1].start > span.oldEnd) {
+        after += kept[tail - 1].shaped->Length();
+        --tail;
+    }
+    // A kept chunk's edge must still be a place where a line may break, or shaping would miss
+    // the context across it (a kerning pair or ligature of a word the edit joined).
+    const auto breaks = [this](std::size_t at) {
+        return attrs_[at].is_line_break || attrs_[at].is_mandatory_break;
+    };
+    while (head > 0 && from > 0 && !breaks(from)) {
+        --head;
+        from = kept[head].start;
+    }
+    while (tail < kept.size() && after <= chars && !breaks(chars - after)) {
+        after -= kept[tail].shaped->Length();
+        ++tail;
+    }
+    if (after > chars || chars - after < from) {
+        Build(doc, p, options); // the span does not describe this text
+        return;
+    }
+    for (std::size_t i = 0; i < head; ++i) {
+        chunks_.push_back(std::move(kept[i]));
+    }
+    ShapeRange(from, chars - after, chunks_);
+    std::size_t at = chars - after;
+    for (std::size_t i = tail; i < kept.size(); ++i) {
+        kept[i].start = at;
+        at += kept[i].shaped->Length();
+        chunks_.push_back(std::move(kept[i]));
+    }
+    CollectWidths();
+    BreakLines();
+    SetDamage(old, before, &span);
 }
 
 void CParagraphLayout::SetWidth(const LayoutOptions& options) {
     options_ = options;
-    segments_.clear();
-    Chain(0, {}, segments_);
-    Finish();
+    BreakLines();
     damage_ = {0, HUGE_VAL};
 }
 
-const CParagraphLayout::Segment& CParagraphLayout::SegmentAt(std::size_t offset) const {
-    for (const Segment& s : segments_) {
-        if (offset < s.end) {
-            return s;
+void CParagraphLayout::SetDamage(const std::vector<Line>& old, double oldHeight,
+                                 const EditSpan* span) {
+    std::size_t first = 0;
+    while (first < lines_.size() && first < old.size() && lines_[first] == old[first] &&
+           lines_[first].end <= span->start) {
+        ++first;
+    }
+    const auto delta =
+        static_cast<std::ptrdiff_t>(span->newEnd) - static_cast<std::ptrdiff_t>(span->oldEnd);
+    std::size_t last = lines_.size();
+    std::size_t o = old.size();
+    while (last > first + 1 && o > 0) {
+        Line moved = old[o - 1];
+        if (moved.start <= span->oldEnd) {
+            break;
+        }
+        moved.start = static_cast<std::size_t>(static_cast<std::ptrdiff_t>(moved.start) + delta);
+        moved.end = static_cast<std::size_t>(static_cast<std::ptrdiff_t>(moved.end) + delta);
+        if (!(moved == lines_[last - 1])) {
+            break;
+        }
+        --last;
+        --o;
+    }
+    first = std::min(first, lines_.size() - 1);
+    const Line& bottom = lines_[std::max(last, first + 1) - 1];
+    damage_ = {FromPango(lines_[first].top),
+               height_ != oldHeight ? HUGE_VAL
+                                    : FromPango(bottom.top + bottom.ascent + bottom.descent)};
+}
+
+std::vector<CParagraphLayout::Piece>
+CParagraphLayout::Pieces(const Line& line, const std::vector<int>& advances) const {
+    std::vector<Piece> pieces;
+    auto chunk = std::upper_bound(chunks_.begin(), chunks_.end(), line.start,
+                                  [](std::size_t v, const Chunk& c) { return v < c.start; });
+    for (--chunk; chunk != chunks_.end() && chunk->start < line.end; ++chunk) {
+        for (const GlyphRun& run : chunk->shaped->Runs()) {
+            const std::size_t a = std::max(line.start, chunk->start + run.start);
+            const std::size_t b = std::min(line.end, chunk->start + run.end);
+            if (a >= b) {
+                continue;
+            }
+            Piece piece{&run, chunk->start + run.start, a, b, 0, 0};
+            for (std::size_t c = a; c < b; ++c) {
+                piece.width += advances[c - line.start];
+            }
+            pieces.push_back(piece);
         }
     }
-    return segments_.back();
+    // Right-to-left runs in visual order: reverse every stretch at or above each odd level.
+    int highest = 0;
+    for (const Piece& p : pieces) {
+        highest = std::max(highest, p.run->level);
+    }
+    for (int level = highest; level >= 1; --level) {
+        for (auto it = pieces.begin(); it != pieces.end();) {
+            if (it->run->level < level) {
+                ++it;
+                continue;
+            }
+            auto stretch = it;
+            while (stretch != pieces.end() && stretch->run->level >= level) {
+                ++stretch;
+            }
+            std::reverse(it, stretch);
+            it = stretch;
+        }
+    }
+    int x = line.x;
+    for (Piece& p : pieces) {
+        p.x = x;
+        x += p.width;
+    }
+    return pieces;
 }
 
-int CParagraphLayout::ByteIndex(const Segment& s, std::size_t offset) const {
-    return byteOf_[std::min(offset, Length())] - byteOf_[s.start];
+int CParagraphLayout::XOf(const Line& line, const std::vector<Piece>& pieces,
+                          const std::vector<int>& advances, std::size_t offset) const {
+    for (const Piece& p : pieces) {
+        if (offset < p.start || offset >= p.end) {
+            continue;
+        }
+        int before = 0;
+        for (std::size_t c = p.start; c < offset; ++c) {
+            before += advances[c - line.start];
+        }
+        return p.run->level % 2 ? p.x + p.width - before : p.x + before;
+    }
+    if (pieces.empty()) {
+        return line.x;
+    }
+    // The end of the line: after its logically last piece.
+    const Piece* lastPiece = &pieces.front();
+    for (const Piece& p : pieces) {
+        if (p.end > lastPiece->end) {
+            lastPiece = &p;
+        }
+    }
+    return lastPiece->run->level % 2 ? lastPiece->x : lastPiece->x + lastPiece->width;
 }
 
-std::size_t CParagraphLayout::OffsetOf(const Segment& s, int byteIndex) const {
-    const int global = byteIndex + byteOf_[s.start];
-    const auto it = std::lower_bound(byteOf_.begin(), byteOf_.end(), global);
-    return std::min(static_cast<std::size_t>(it - byteOf_.begin()), Length());
+const CParagraphLayout::Line& CParagraphLayout::LineOf(std::size_t offset) const {
+    const auto it = std::upper_bound(lines_.begin(), lines_.end(), offset,
+                                     [](std::size_t v, const Line& l) { return v < l.start; });
+    return it == lines_.begin() ? lines_.front() : *(it - 1);
+}
+
+std::size_t CParagraphLayout::LineIndexAt(double y) const {
+    const int units = ToPango(y);
+    const auto it = std::upper_bound(lines_.begin(), lines_.end(), units,
+                                     [](int v, const Line& l) { return v < l.top; });
+    return it == lines_.begin() ? 0 : static_cast<std::size_t>(it - lines_.begin()) - 1;
+}
+
+void CParagraphLayout::DrawPiece(cairo_t* cr, const Piece& piece, const std::vector<int>& advances,
+                                 std::size_t lineStart, double x, double baseline) const {
+    const GlyphRun& run = *piece.run;
+    const PangoGlyphString* all = run.glyphs.get();
+    const int runByte = byteOf_[piece.runStart];
+    const int from = byteOf_[piece.start] - runByte;
+    const int to = byteOf_[piece.end] - runByte;
+    // The run's glyphs of these characters: a stretch, in visual order either way.
+    int first = 0;
+    while (first < all->num_glyphs &&
+           (all->log_clusters[first] < from || all->log_clusters[first] >= to)) {
+        ++first;
+    }
+    int last = first;
+    while (last < all->num_glyphs && all->log_clusters[last] >= from &&
+           all->log_clusters[last] < to) {
+        ++last;
+    }
+    PangoGlyphString* glyphs = pango_glyph_string_new();
+    pango_glyph_string_set_size(glyphs, last - first);
+    std::copy(all->glyphs + first, all->glyphs + last, glyphs->glyphs);
+    std::copy(all->log_clusters + first, all->log_clusters + last, glyphs->log_clusters);
+    // Each cluster takes the room the line gives its characters (tabs, justification); the
+    // characters follow each other in the text as the clusters do.
+    const bool rtl = run.level % 2 != 0;
+    std::size_t c = piece.start;
+    for (int k = 0; k < glyphs->num_glyphs;) {
+        const int g = rtl ? glyphs->num_glyphs - 1 - k : k;
+        const int cluster = glyphs->log_clusters[g];
+        int natural = 0;
+        int end = k;
+        for (; end < glyphs->num_glyphs; ++end) {
+            const int h = rtl ? glyphs->num_glyphs - 1 - end : end;
+            if (glyphs->log_clusters[h] != cluster) {
+                break;
+            }
+            natural += glyphs->glyphs[h].geometry.width;
+        }
+        const int next = end < glyphs->num_glyphs
+                             ? glyphs->log_clusters[rtl ? glyphs->num_glyphs - 1 - end : end]
+                             : to;
+        int target = 0;
+        for (; c < piece.end && byteOf_[c] < runByte + next; ++c) {
+            target += advances[c - lineStart];
+        }
+        glyphs->glyphs[rtl ? glyphs->num_glyphs - end : end - 1].geometry.width += target - natural;
+        k = end;
+    }
+    const CharFormat& f = formats_[run.format];
+    const std::uint32_t rgb = f.autoColor ? options_.autoColor : f.color;
+    cairo_set_source_rgb(cr, Channel(rgb, 16), Channel(rgb, 8), Channel(rgb, 0));
+    // Drawn with the characters they stand for, so that a printed page's text can be searched.
+    for (int g = 0; g < glyphs->num_glyphs; ++g) {
+        glyphs->log_clusters[g] -= from;
+    }
+    PangoItem* item = pango_item_new();
+    item->offset = byteOf_[piece.start];
+    item->length = to - from;
+    item->num_chars = static_cast<int>(piece.end - piece.start);
+    item->analysis.font = PANGO_FONT(g_object_ref(run.font.get()));
+    item->analysis.level = static_cast<guint8>(run.level);
+    item->analysis.language = run.language;
+    PangoGlyphItem glyphItem{item, glyphs, 0, 0, 0};
+    cairo_move_to(cr, x, baseline);
+    pango_cairo_show_glyph_item(cr, text_.data(), &glyphItem);
+    pango_item_free(item);
+    pango_glyph_string_free(glyphs);
+    if (f.underline || f.strikeout) {
+        PangoFontMetrics* metrics = pango_font_get_metrics(run.font.get(), run.language);
+        const double width = FromPango(piece.width);
+        if (f.underline) {
+            cairo_rectangle(
+                cr, x, baseline - FromPango(pango_font_metrics_get_underline_position(metrics)),
+                width, FromPango(pango_font_metrics_get_underline_thickness(metrics)));
+        }
+        if (f.strikeout) {
+            cairo_rectangle(
+                cr, x, baseline - FromPango(pango_font_metrics_get_strikethrough_position(metrics)),
+                width, FromPango(pango_font_metrics_get_strikethrough_thickness(metrics)));
+        }
+        cairo_fill(cr);
+        pango_font_metrics_unref(metrics);
+    }
 }
 
 void CParagraphLayout::Draw(cairo_t* cr, double x, double y, double y0, double y1) const {
-    for (const Segment& s : segments_) {
-        if (s.top > y1) {
+    for (std::size_t i = LineIndexAt(y0); i < lines_.size(); ++i) {
+        const Line& line = lines_[i];
+        if (FromPango(line.top) > y1) {
             break;
         }
-        if (s.top + s.height < y0) {
+        if (FromPango(line.top + line.ascent + line.descent) < y0) {
             continue;
         }
-        PangoLayoutIter* iter = pango_layout_get_iter(s.layout.get());
-        int line = 0;
-        do {
-            if (line++ >= s.lines) {
-                break;
-            }
-            int top = 0;
-            int bottom = 0;
-            pango_layout_iter_get_line_yrange(iter, &top, &bottom);
-            if (s.top + FromPango(top) > y1 || s.top + FromPango(bottom) < y0) {
-                continue;
-            }
-            PangoRectangle logical;
-            pango_layout_iter_get_line_extents(iter, nullptr, &logical);
-            cairo_move_to(cr, x + indent_ + FromPango(logical.x),
-                          y + s.top + FromPango(pango_layout_iter_get_baseline(iter)));
-            pango_cairo_show_layout_line(cr, pango_layout_iter_get_line_readonly(iter));
-        } while (pango_layout_iter_next_line(iter));
-        pango_layout_iter_free(iter);
+        const std::vector<int> advances = Advances(line);
+        const double baseline = y + FromPango(line.top + line.ascent);
+        for (const Piece& piece : Pieces(line, advances)) {
+            DrawPiece(cr, piece, advances, line.start, x + indent_ + FromPango(piece.x), baseline);
+        }
     }
 }
 
@@ -385,145 +624,110 @@ void CParagraphLayout::DrawBackgrounds(cairo_t* cr, double x, double y, double y
             any = true;
         }
         if (any) {
-            cairo_set_source_rgb(cr, ((f.background >> 16) & 0xFF) / 255.0,
-                                 ((f.background >> 8) & 0xFF) / 255.0,
-                                 (f.background & 0xFF) / 255.0);
+            cairo_set_source_rgb(cr, Channel(f.background, 16), Channel(f.background, 8),
+                                 Channel(f.background, 0));
             cairo_fill(cr);
         }
     }
 }
 
 CaretBox CParagraphLayout::Caret(std::size_t offset) const {
-    const Segment& s = SegmentAt(offset);
-    PangoRectangle strong;
-    pango_layout_get_cursor_pos(s.layout.get(), ByteIndex(s, offset), &strong, nullptr);
-    return {FromPango(strong.x) + indent_, s.top + FromPango(strong.y), FromPango(strong.height)};
+    const Line& line = LineOf(std::min(offset, Length()));
+    const std::vector<int> advances = Advances(line);
+    const int x = XOf(line, Pieces(line, advances), advances, std::min(offset, Length()));
+    return {FromPango(x) + indent_, FromPango(line.top), FromPango(line.ascent + line.descent)};
 }
 
 std::size_t CParagraphLayout::HitTest(double x, double y) const {
-    const Segment* s = &segments_.back();
-    for (const Segment& candidate : segments_) {
-        if (y < candidate.top + candidate.height) {
-            s = &candidate;
-            break;
+    const std::size_t index = LineIndexAt(std::max(0.0, y));
+    const Line& line = lines_[index];
+    const bool last = index + 1 == lines_.size();
+    const std::vector<int> advances = Advances(line);
+    const std::vector<Piece> pieces = Pieces(line, advances);
+    const int target = ToPango(x - indent_);
+    // The nearest cursor position; a wrapped line's end is the next line's start, so its
+    // own positions stop before its last character.
+    const std::size_t end = last ? std::min(line.end, Length()) : line.end - 1;
+    std::size_t best = line.start;
+    int bestDistance = INT_MAX;
+    for (std::size_t c = line.start; c <= end; ++c) {
+        if (!IsCursorPosition(c)) {
+            continue;
+        }
+        const int distance = std::abs(XOf(line, pieces, advances, c) - target);
+        if (distance < bestDistance) {
+            best = c;
+            bestDistance = distance;
         }
     }
-    // Stay within the owned lines: clamp y to the middle of the last one.
-    double local = std::max(0.0, y - s->top);
-    if (local >= s->height) {
-        local = std::max(0.0, s->height - 0.01);
-    }
-    int index = 0;
-    int trailing = 0;
-    pango_layout_xy_to_index(s->layout.get(), ToPango(x - indent_), ToPango(local), &index,
-                             &trailing);
-    std::size_t offset = std::min(OffsetOf(*s, index), s->end);
-    // `trailing` counts characters of the cluster; land on a cursor position after it.
-    for (int i = 0; i < trailing && offset < s->end; ++i) {
-        ++offset;
-        while (offset < Length() && !IsCursorPosition(offset)) {
-            ++offset;
-        }
-    }
-    if (offset >= s->end && s->end < Length() && s->end > s->start) {
-        // Past the end of a segment's last line: before the character that ends it, as pango
-        // does for every other wrapped line (the segment's end is the next line's start).
-        offset = s->end - 1;
-    }
-    return std::min(offset, Length());
+    return std::min(best, Length());
 }
 
 std::vector<CParagraphLayout::Band> CParagraphLayout::Ranges(std::size_t start,
                                                              std::size_t end) const {
     std::vector<Band> out;
-    for (const Segment& s : segments_) {
-        if (s.end < start || s.start > end) {
+    for (const Line& line : lines_) {
+        const std::size_t a = std::max(start, line.start);
+        const std::size_t b = std::min(end, line.end);
+        if (a >= b) {
             continue;
         }
-        const int from = ByteIndex(s, std::max(start, s.start));
-        const int to = ByteIndex(s, std::min(end, s.end));
-        PangoLayoutIter* iter = pango_layout_get_iter(s.layout.get());
-        int line = 0;
-        do {
-            if (line++ >= s.lines) {
-                break;
-            }
-            PangoLayoutLine* l = pango_layout_iter_get_line_readonly(iter);
-            const int lineStart = l->start_index;
-            const int lineEnd = l->start_index + l->length;
-            if (lineEnd < from || lineStart > to) {
+        const std::vector<int> advances = Advances(line);
+        const double top = FromPango(line.top);
+        const double bottom = FromPango(line.top + line.ascent + line.descent);
+        for (const Piece& p : Pieces(line, advances)) {
+            const std::size_t pa = std::max(a, p.start);
+            const std::size_t pb = std::min(b, p.end);
+            if (pa >= pb) {
                 continue;
             }
-            int y0 = 0;
-            int y1 = 0;
-            pango_layout_iter_get_line_yrange(iter, &y0, &y1);
-            PangoRectangle logical;
-            pango_layout_iter_get_line_extents(iter, nullptr, &logical);
-            int* ranges = nullptr;
-            int count = 0;
-            pango_layout_line_get_x_ranges(l, std::max(from, lineStart), std::min(to, lineEnd),
-                                           &ranges, &count);
-            for (int i = 0; i < count; ++i) {
-                out.push_back({FromPango(ranges[2 * i]) + indent_,
-                               FromPango(ranges[2 * i + 1]) + indent_, s.top + FromPango(y0),
-                               s.top + FromPango(y1)});
+            int left = 0;
+            int right = 0;
+            for (std::size_t c = p.start; c < pb; ++c) {
+                (c < pa ? left : right) += advances[c - line.start];
             }
-            g_free(ranges);
-        } while (pango_layout_iter_next_line(iter));
-        pango_layout_iter_free(iter);
+            right += left;
+            if (p.run->level % 2) {
+                std::tie(left, right) = std::make_pair(p.width - right, p.width - left);
+            }
+            out.push_back(
+                {FromPango(p.x + left) + indent_, FromPango(p.x + right) + indent_, top, bottom});
+        }
     }
     return out;
 }
 
 std::pair<std::size_t, std::size_t> CParagraphLayout::LineAt(std::size_t offset) const {
-    const Segment& s = SegmentAt(offset);
-    int line = 0;
-    int x = 0;
-    pango_layout_index_to_line_x(s.layout.get(), ByteIndex(s, offset), FALSE, &line, &x);
-    PangoLayoutLine* l = pango_layout_get_line_readonly(s.layout.get(), line);
-    if (l == nullptr) {
-        return {s.start, s.end};
+    const Line& line = LineOf(std::min(offset, Length()));
+    std::size_t end = line.end;
+    if (end > line.start && text_[static_cast<std::size_t>(byteOf_[end - 1])] == '\n') {
+        --end;
     }
-    return {OffsetOf(s, l->start_index), std::min(OffsetOf(s, l->start_index + l->length), s.end)};
+    return {line.start, std::min(end, Length())};
 }
 
 std::vector<std::size_t> CParagraphLayout::LineStarts() const {
     std::vector<std::size_t> starts;
-    for (const Segment& s : segments_) {
-        PangoLayoutIter* iter = pango_layout_get_iter(s.layout.get());
-        int line = 0;
-        do {
-            if (line++ >= s.lines) {
-                break;
-            }
-            starts.push_back(OffsetOf(s, pango_layout_iter_get_line_readonly(iter)->start_index));
-        } while (pango_layout_iter_next_line(iter));
-        pango_layout_iter_free(iter);
+    for (const Line& line : lines_) {
+        starts.push_back(line.start);
     }
     return starts;
 }
 
-const PangoLogAttr* CParagraphLayout::Attr(std::size_t offset) const {
-    const Segment& s = SegmentAt(offset);
-    int count = 0;
-    const PangoLogAttr* attrs = pango_layout_get_log_attrs_readonly(s.layout.get(), &count);
-    const std::size_t local = offset - s.start;
-    return static_cast<int>(local) < count ? attrs + local : nullptr;
+const PangoLogAttr& CParagraphLayout::Attr(std::size_t offset) const {
+    return attrs_[std::min(offset, attrs_.size() - 1)];
 }
 
 bool CParagraphLayout::IsCursorPosition(std::size_t offset) const {
-    const PangoLogAttr* a = Attr(offset);
-    return a == nullptr || a->is_cursor_position;
+    return offset >= Length() || Attr(offset).is_cursor_position;
 }
 
 bool CParagraphLayout::IsWordStart(std::size_t offset) const {
-    const PangoLogAttr* a = Attr(offset);
-    return a != nullptr && a->is_word_start;
+    return Attr(offset).is_word_start;
 }
 
 bool CParagraphLayout::IsWordEnd(std::size_t offset) const {
-    const PangoLogAttr* a = Attr(offset);
-    return a != nullptr && a->is_word_end;
+    return Attr(offset).is_word_end;
 }
 
 } // namespace richtext

@@ -1,11 +1,12 @@
 #pragma once
-// One paragraph laid out with pango. Offsets are code points within the paragraph; lengths are
-// millimetres with the paragraph's top-left corner at the origin.
+// One paragraph laid out from pango's glyphs. Offsets are code points within the paragraph;
+// lengths are millimetres with the paragraph's top-left corner at the origin.
 //
-// A long wrapped paragraph is laid out in segments of a few lines, each its own pango layout
-// that starts at a line start, so an edit lays out again only the lines from the one before it
-// to where the old line breaks resume (pango takes far more than linear time on long texts).
+// The paragraph keeps its text shaped in chunks cut where a line may break. An edit shapes again
+// only the chunks it touches; lines are broken anew on the kept advances, which costs little
+// even when a character pushed onto the next line moves every later line of a long paragraph.
 #include "richtext/Document.h"
+#include "richtext/ShapedChunk.h"
 
 #include "gfx/TextContext.h"
 
@@ -14,6 +15,7 @@
 #include <cairo.h>
 
 #include <cstdint>
+#include <memory>
 #include <utility>
 #include <vector>
 
@@ -41,7 +43,7 @@ public:
     CParagraphLayout& operator=(const CParagraphLayout&) = delete;
 
     void Build(const CDocument& doc, const Paragraph& paragraph, const LayoutOptions& options);
-    // After an edit inside this paragraph: keeps the segments before and after it.
+    // After an edit inside this paragraph: keeps the glyphs of the text before and after it.
     void Rebuild(const CDocument& doc, const Paragraph& paragraph, const LayoutOptions& options,
                  const EditSpan& span);
     // Re-wraps at another width without rebuilding text and attributes.
@@ -51,8 +53,11 @@ public:
     double Width() const { return width_; }
     // Horizontal shift of the whole paragraph for alignment without wrapping.
     double Indent() const { return indent_; }
-    std::size_t Length() const { return byteOf_.size() - 1; }
-    std::size_t SegmentCount() const { return segments_.size(); }
+    std::size_t Length() const { return length_; }
+    bool Built() const { return !lines_.empty(); }
+    std::size_t ChunkCount() const { return chunks_.size(); }
+    // Chunks the last build or rebuild shaped.
+    std::size_t ShapedCount() const { return shaped_; }
     // The band (paragraph coordinates) the last build or rebuild changed; the bottom is
     // infinite when the lines below moved.
     std::pair<double, double> Damage() const { return damage_; }
@@ -87,39 +92,73 @@ private:
         std::size_t end = 0;
         std::uint32_t format = 0;
     };
-    struct Segment {
-        std::size_t start = 0; // owned offsets [start, end)
+    struct Chunk {
+        std::size_t start = 0; // first character in the paragraph
+        std::unique_ptr<CShapedChunk> shaped;
+    };
+    struct Line {
+        std::size_t start = 0; // characters [start, end), the line separator included
         std::size_t end = 0;
-        std::size_t textEnd = 0; // the layout holds [start, textEnd); lines past `end` are not ours
-        int lines = 0;           // owned lines
-        std::size_t firstLineEnd = 0;
-        double top = 0;
-        double height = 0;
-        gfx::GObjectPtr<PangoLayout> layout;
+        int top = 0; // pango units
+        int ascent = 0;
+        int descent = 0;
+        int x = 0;     // left edge, for the alignment
+        int width = 0; // logical width, without a wrapped line's trailing blank
+        int gaps = 0;  // where a justified line spreads its spare room
+        int spare = 0;
+        bool hangs = false; // the last character is a blank the break swallows
+        bool operator==(const Line&) const = default;
+    };
+    // Characters of one glyph run on one line, placed left to right.
+    struct Piece {
+        const GlyphRun* run = nullptr;
+        std::size_t runStart = 0; // the run's first character in the paragraph
+        std::size_t start = 0;
+        std::size_t end = 0;
+        int x = 0;
+        int width = 0;
     };
 
     void PrepareText(const CDocument& doc, const Paragraph& paragraph,
                      const LayoutOptions& options);
-    Segment MakeSegment(std::size_t start, std::size_t textEnd) const;
-    // Lays out owned segments from `start` until the end, or until a line starts at one of
-    // `resume` (ascending offsets), returning the index reached in `resume` (or its size).
-    std::size_t Chain(std::size_t start, const std::vector<std::size_t>& resume,
-                      std::vector<Segment>& out) const;
-    void Finish();
-    const Segment& SegmentAt(std::size_t offset) const;
-    int ByteIndex(const Segment& s, std::size_t offset) const;
-    std::size_t OffsetOf(const Segment& s, int byteIndex) const;
-    const PangoLogAttr* Attr(std::size_t offset) const;
+    // Break attributes of characters [from, to] computed on that stretch alone.
+    void ComputeAttrs(std::size_t from, std::size_t to, PangoLogAttr* out) const;
+    // After an edit, only round the edit; everything without one.
+    void UpdateAttrs(std::vector<PangoLogAttr> old, const EditSpan* span);
+    std::size_t ChunkEnd(std::size_t start, std::size_t limit) const;
+    std::unique_ptr<CShapedChunk> Shape(std::size_t start, std::size_t end) const;
+    void ShapeRange(std::size_t start, std::size_t end, std::vector<Chunk>& out);
+    void CollectWidths();
+    void BreakLines();
+    Line MakeLine(std::size_t start, std::size_t end, int top, bool wrapped) const;
+    void Align();
+    // Advances of the line's characters as drawn: tabs, justification and a hanging blank.
+    std::vector<int> Advances(const Line& line) const;
+    std::vector<Piece> Pieces(const Line& line, const std::vector<int>& advances) const;
+    int XOf(const Line& line, const std::vector<Piece>& pieces, const std::vector<int>& advances,
+            std::size_t offset) const;
+    const Line& LineOf(std::size_t offset) const;
+    std::size_t LineIndexAt(double y) const;
+    void SetDamage(const std::vector<Line>& old, double oldHeight, const EditSpan* span);
+    void DrawPiece(cairo_t* cr, const Piece& piece, const std::vector<int>& advances,
+                   std::size_t lineStart, double x, double baseline) const;
+    std::uint32_t LocalFormat(const CDocument& doc, std::uint32_t id);
+    const PangoLogAttr& Attr(std::size_t offset) const;
 
     // Per paragraph.
     std::string text_;           // as shown (password characters, line breaks)
-    std::vector<int> byteOf_{0}; // byte index of each offset, one past the end included
+    std::vector<int> byteOf_{0}; // byte index of each character, one past the end included
+    std::size_t length_ = 0;     // characters of the paragraph; text_ may end in one more
+    std::vector<PangoLogAttr> attrs_;
     std::vector<Style> styles_;
-    std::vector<CharFormat> formats_;
+    std::vector<CharFormat> formats_; // kept across edits: chunks refer to them by index
     std::uint32_t endFormat_ = 0;
     LayoutOptions options_;
     Alignment alignment_ = Alignment::Left;
-    std::vector<Segment> segments_;
+    std::vector<Chunk> chunks_;
+    std::size_t shaped_ = 0;
+    std::vector<int> widths_; // each character's advance, from its chunk
+    std::vector<Line> lines_;
     double height_ = 0;
     double width_ = 0;
     double indent_ = 0;

@@ -77,7 +77,7 @@ void CTextLayout::Update(const CDocument& doc) {
         }
         if (e.dirty) {
             const double oldHeight = e.layout->Height();
-            const bool fresh = e.layout->SegmentCount() == 0;
+            const bool fresh = !e.layout->Built();
             if (e.span) {
                 e.layout->Rebuild(doc, paragraphs[i], options_, *e.span);
             } else {

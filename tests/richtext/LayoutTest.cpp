@@ -6,7 +6,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cairo.h>
+
 #include <cmath>
+#include <cstring>
 #include <random>
 
 namespace richtext {
@@ -19,7 +22,8 @@ CharFormat Font() {
     return f;
 }
 
-// Line starts of the paragraph laid out in one piece by pango, the reference for segments.
+// Line starts of the paragraph laid out in one piece by pango, the reference for our own line
+// breaking.
 std::vector<std::size_t> WholeLineStarts(const CDocument& doc, std::size_t paragraph,
                                          double width) {
     const std::string text = platform::Utf32ToUtf8(doc.Paragraphs()[paragraph].text);
@@ -41,7 +45,7 @@ std::vector<std::size_t> WholeLineStarts(const CDocument& doc, std::size_t parag
     return starts;
 }
 
-TEST(Layout, SegmentsBreakLinesExactlyWhereOneWholeLayoutDoes) {
+TEST(Layout, IncrementalLayoutsBreakLinesExactlyWhereOneWholePangoLayoutDoes) {
     std::u32string text;
     while (text.size() < 3000) {
         text += U"教学过程中，学生朗读课文并讨论问题。Students practise reading aloud, ";
@@ -52,7 +56,7 @@ TEST(Layout, SegmentsBreakLinesExactlyWhereOneWholeLayoutDoes) {
     options.width = 90;
     layout.SetOptions(options);
     layout.Update(doc);
-    ASSERT_GT(layout.At(0).SegmentCount(), 5u);
+    ASSERT_GT(layout.At(0).ChunkCount(), 5u);
     EXPECT_EQ(layout.At(0).LineStarts(), WholeLineStarts(doc, 0, 90));
 
     // Edits at random places, each followed by an incremental layout, keep the lines of a
@@ -85,7 +89,7 @@ TEST(Layout, SegmentsBreakLinesExactlyWhereOneWholeLayoutDoes) {
     }
 }
 
-TEST(Layout, HitTestingAndCaretsMeetAcrossSegments) {
+TEST(Layout, HitTestingAndCaretsMeetAcrossLines) {
     std::u32string text;
     while (text.size() < 2000) {
         text += U"alpha beta gamma delta 一二三四五六七八九十 ";
@@ -147,6 +151,147 @@ TEST(Layout, LettersTypedNearTheStartOfChineseTextPushEveryLaterLineAsAWholeLayo
         }
     }
     EXPECT_TRUE(pushed) << "no key pushed a character onto the next line";
+}
+
+// The paragraph drawn at 96 dpi on white, as pixels.
+std::vector<std::uint32_t> Pixels(const CParagraphLayout& p, int width, int height) {
+    cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_RGB24, width, height);
+    cairo_t* cr = cairo_create(surface);
+    cairo_set_source_rgb(cr, 1, 1, 1);
+    cairo_paint(cr);
+    cairo_scale(cr, 96 / 25.4, 96 / 25.4);
+    p.DrawBackgrounds(cr, 1, 1, 0, 1000);
+    p.Draw(cr, 1, 1, 0, 1000);
+    cairo_destroy(cr);
+    cairo_surface_flush(surface);
+    const int stride = cairo_image_surface_get_stride(surface);
+    std::vector<std::uint32_t> pixels(static_cast<std::size_t>(width * height));
+    for (int y = 0; y < height; ++y) {
+        std::memcpy(pixels.data() + static_cast<std::size_t>(y * width),
+                    cairo_image_surface_get_data(surface) + y * stride,
+                    static_cast<std::size_t>(width) * 4);
+    }
+    cairo_surface_destroy(surface);
+    return pixels;
+}
+
+// Pixels that differ by more than the rounding of a glyph's position between two drawings of
+// the same text (where a glyph string starts changes the last bit of its glyphs' places).
+int Different(const std::vector<std::uint32_t>& a, const std::vector<std::uint32_t>& b) {
+    int n = 0;
+    for (std::size_t i = 0; i < std::min(a.size(), b.size()); ++i) {
+        for (int shift = 0; shift < 24; shift += 8) {
+            if (std::abs(static_cast<int>((a[i] >> shift) & 0xFF) -
+                         static_cast<int>((b[i] >> shift) & 0xFF)) > 8) {
+                ++n;
+                break;
+            }
+        }
+    }
+    return n + static_cast<int>(std::max(a.size(), b.size()) - std::min(a.size(), b.size()));
+}
+
+TEST(Layout, AKeyShapesAgainOnlyTheTextRoundItAndDrawsWhatAFreshLayoutDraws) {
+    std::u32string text;
+    while (text.size() < 5000) {
+        text += U"本节课通过观察实验和小组讨论让学生理解植物的光合作用过程";
+    }
+    CDocument doc = CDocument::FromPlainText(text, Font(), Alignment::Left);
+    CTextLayout layout;
+    layout.SetOptions(LayoutOptions{.width = 90});
+    layout.Update(doc);
+    const std::size_t chunks = layout.At(0).ChunkCount();
+    EXPECT_EQ(layout.At(0).ShapedCount(), chunks);
+    ASSERT_GT(chunks, 50u);
+
+    // Letters typed near the start push every later line, yet only the text round them is
+    // shaped again; lines and pixels are those of a layout built from scratch.
+    CharFormat bold = Font();
+    bold.bold = true;
+    bold.color = 0xC00000;
+    bold.autoColor = false;
+    for (int key = 0; key < 8; ++key) {
+        const std::size_t at = 30 + static_cast<std::size_t>(key);
+        layout.Apply(doc.Replace(at, at, CDocument::FromPlainText(U"a", bold, Alignment::Left)));
+        layout.Update(doc);
+        EXPECT_LE(layout.At(0).ShapedCount(), 3u) << "key " << key;
+    }
+    CTextLayout fresh;
+    fresh.SetOptions(LayoutOptions{.width = 90});
+    fresh.Update(doc);
+    EXPECT_EQ(layout.At(0).LineStarts(), fresh.At(0).LineStarts());
+    EXPECT_EQ(layout.At(0).LineStarts(), WholeLineStarts(doc, 0, 90));
+    const int height = static_cast<int>(std::ceil(fresh.Height() * 96 / 25.4)) + 4;
+    EXPECT_EQ(Different(Pixels(layout.At(0), 360, height), Pixels(fresh.At(0), 360, height)), 0);
+}
+
+TEST(Layout, FormatsTabsAndJustifiedLinesDrawAlikeAfterEdits) {
+    CharFormat underlined = Font();
+    underlined.underline = true;
+    CharFormat highlighted = Font();
+    highlighted.autoBackground = false;
+    highlighted.background = 0xFFFF00;
+    highlighted.heightTwips = 320;
+    CDocument doc = CDocument::FromPlainText(U"", Font(), Alignment::Justify);
+    std::mt19937 random(11);
+    const std::u32string pieces[] = {U"教学目标\t理解课文，", U"reading aloud ", U"朗读",
+                                     U"第二段\u2028", U"questions and answers "};
+    CTextLayout layout;
+    layout.SetOptions(LayoutOptions{.width = 70});
+    for (int round = 0; round < 40; ++round) {
+        const CharFormat& format = round % 3 == 0   ? underlined
+                                   : round % 3 == 1 ? highlighted
+                                                    : Font();
+        std::u32string piece = pieces[round % 5];
+        for (auto& c : piece) {
+            c = c == U'\u2028' ? kLineBreak : c;
+        }
+        const std::size_t at = random() % (doc.Length() + 1);
+        const std::size_t removed =
+            round % 4 == 0 ? std::min<std::size_t>(3, doc.Length() - at) : 0;
+        layout.Apply(doc.Replace(at, at + removed,
+                                 CDocument::FromPlainText(piece, format, Alignment::Justify)));
+        layout.Update(doc);
+    }
+    CTextLayout fresh;
+    fresh.SetOptions(LayoutOptions{.width = 70});
+    fresh.Update(doc);
+    ASSERT_EQ(layout.At(0).LineStarts(), fresh.At(0).LineStarts());
+    ASSERT_GT(fresh.At(0).LineStarts().size(), 8u);
+    const int height = static_cast<int>(std::ceil(fresh.Height() * 96 / 25.4)) + 4;
+    const auto pixels = Pixels(fresh.At(0), 290, height);
+    EXPECT_EQ(Different(Pixels(layout.At(0), 290, height), pixels), 0);
+    // Justified lines end at the right edge; only the last line of the paragraph stays ragged.
+    const auto starts = fresh.At(0).LineStarts();
+    for (std::size_t i = 0; i + 1 < starts.size(); ++i) {
+        const auto [lineStart, lineEnd] = fresh.At(0).LineAt(starts[i]);
+        const auto bands = fresh.At(0).Ranges(lineStart, lineEnd);
+        if (bands.empty() || fresh.At(0).LineAt(starts[i + 1]).first != lineEnd) {
+            continue; // a line ended by a line break
+        }
+        EXPECT_NEAR(bands.back().right, 70, 3.0) << "line " << i;
+    }
+}
+
+TEST(Layout, RightToLeftWordsRunBackwardsAndCaretsRoundTrip) {
+    const std::u32string hebrew = U"שלום עולם";
+    const CDocument doc =
+        CDocument::FromPlainText(U"课文 " + hebrew + U" 结束", Font(), Alignment::Left);
+    CTextLayout layout;
+    layout.SetOptions(LayoutOptions{.width = 150});
+    layout.Update(doc);
+    const CParagraphLayout& p = layout.At(0);
+    // The Hebrew word's first letter stands right of its last.
+    EXPECT_GT(p.Caret(3).x, p.Caret(6).x);
+    // Inside each run every position is hit again at its caret.
+    for (std::size_t offset : {1u, 4u, 5u, 7u, 9u, 10u, 14u}) {
+        const CaretBox caret = p.Caret(offset);
+        EXPECT_EQ(p.HitTest(caret.x, caret.top + caret.height / 2), offset) << offset;
+    }
+    // The selection of the whole word is one band as wide as the word.
+    const auto bands = p.Ranges(3, 3 + 4);
+    ASSERT_EQ(bands.size(), 1u);
+    EXPECT_GT(bands[0].right - bands[0].left, 3.0);
 }
 
 } // namespace
