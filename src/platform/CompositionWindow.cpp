@@ -85,9 +85,22 @@ void CompositionWindow::Move(GtkWidget* area, const RectI& caret) {
     if (!popup_ || !area || !gtk_widget_get_window(area)) {
         return;
     }
+    GdkWindow* window = gtk_widget_get_window(area);
     int x = 0, y = 0;
-    gdk_window_get_origin(gtk_widget_get_window(area), &x, &y);
-    gtk_window_move(GTK_WINDOW(popup_), x + caret.x, y + caret.y);
+    gdk_window_get_origin(window, &x, &y);
+    x += caret.x;
+    y += caret.y;
+    // A long composition near the screen's right edge stays readable: it moves left rather
+    // than running off the screen.
+    GtkRequisition size{};
+    gtk_widget_get_preferred_size(popup_, nullptr, &size);
+    if (GdkMonitor* monitor =
+            gdk_display_get_monitor_at_window(gdk_window_get_display(window), window)) {
+        GdkRectangle screen{};
+        gdk_monitor_get_workarea(monitor, &screen);
+        x = std::max(screen.x, std::min(x, screen.x + screen.width - size.width));
+    }
+    gtk_window_move(GTK_WINDOW(popup_), x, y);
 }
 
 void CompositionWindow::Hide() {

@@ -240,7 +240,9 @@ void GtkNativeWindow::Build() {
                      }),
                      this);
     g_signal_connect(im_, "preedit-end", G_CALLBACK(+[](GtkIMContext*, gpointer data) {
-                         Self(data)->composition_->Hide();
+                         if (Self(data)->composition_) {
+                             Self(data)->composition_->Hide();
+                         }
                          Self(data)->Send(WM_IME_ENDCOMPOSITION, 0, 0);
                      }),
                      this);
@@ -249,12 +251,14 @@ void GtkNativeWindow::Build() {
 }
 
 void GtkNativeWindow::TearDown() {
-    composition_.reset();
     if (im_) {
+        // Letting go of the context may end a composition; nothing is left to hear of it.
+        g_signal_handlers_disconnect_by_data(im_, this);
         gtk_im_context_set_client_window(im_, nullptr);
         g_object_unref(im_);
         im_ = nullptr;
     }
+    composition_.reset();
     if (window_) {
         g_signal_handlers_disconnect_by_data(window_, this);
         g_signal_handlers_disconnect_by_data(area_, this);
@@ -474,7 +478,9 @@ bool GtkNativeWindow::OnFocus(bool in) {
     } else {
         gtk_im_context_focus_out(im_);
         // A composition left behind would float over whatever window the teacher went to.
-        composition_->Hide();
+        if (composition_) {
+            composition_->Hide();
+        }
         Send(WM_KILLFOCUS, 0, 0);
     }
     return false;
