@@ -119,12 +119,12 @@ std::map<std::string, std::string> InputMethodBus::ClientEnvironment() const {
             {"IBUS_ADDRESS", IbusAddress()}};
 }
 
-std::string InputMethodBus::Ibus(const std::string& arguments, int* status) const {
+std::string InputMethodBus::Ibus(const std::string& arguments) const {
     std::string command = "env";
     for (const auto& [key, value] : DaemonEnvironment()) {
         command += " " + key + "='" + value + "'";
     }
-    return testsupport::RunPumping(command + " ibus " + arguments + " 2>&1", {}, status);
+    return testsupport::RunPumping(command + " ibus " + arguments + " 2>&1", {});
 }
 
 } // namespace e2e

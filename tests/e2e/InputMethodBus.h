@@ -29,7 +29,7 @@ public:
 
 private:
     // The ibus command line tool's answer, run against this daemon.
-    std::string Ibus(const std::string& arguments, int* status = nullptr) const;
+    std::string Ibus(const std::string& arguments) const;
     std::map<std::string, std::string> DaemonEnvironment() const;
     std::string BusAddress() const { return "unix:path=" + dir_.File("bus"); }
     std::string IbusAddress() const { return "unix:path=" + dir_.File("ibus"); }
