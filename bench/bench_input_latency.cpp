@@ -1,16 +1,23 @@
-// links: plenvo_controls PkgConfig::GTK3 PkgConfig::X11 PkgConfig::XTST PkgConfig::XDAMAGE
-// sources: tests/support/Pump.cpp
-// Input to paint in a real window, as a user feels it: keys, pointer moves and wheel steps are
-// injected with the XTest extension into a window on a virtual display (Xvfb 1920 x 1080, 96 dpi,
-// no window manager), and the time until the window's first damage reported by the DAMAGE
-// extension is taken (the paint reaching the X server). The windows run in child processes of
-// this program: a page window with a 5,000-character edit field, the main screen template (a
-// button to hover, the history list with 1,000 plans to scroll) and, as the anchor, a plain
-// GtkTextView holding the same text. Keys are 50 ms apart, as a fast typist's.
+// links: plenvo_plan plenvo_controls PkgConfig::GTK3 PkgConfig::X11 PkgConfig::XTST
+// PkgConfig::XDAMAGE sources: tests/support/Pump.cpp bench/BenchMainWindow.cpp
+// bench/BenchPlanData.cpp Input to paint in a real window, as a user feels it: keys, pointer moves
+// and wheel steps are injected with the XTest extension into a window on a virtual display (Xvfb
+// 1920 x 1080, 96 dpi, no window manager), and the time until the window's first damage reported by
+// the DAMAGE extension is taken (the paint reaching the X server). The windows run in child
+// processes of this program: a page window with a 5,000-character edit field, the main screen
+// template (a button to hover, the history list with 1,000 plans to scroll), the main screen with
+// an open plan of 300 cells in its content area and, as the anchor, a plain GtkTextView holding the
+// same text. Keys are 50 ms apart, as a fast typist's.
+#include "BenchPlanData.h"
+
+#include "plan/PlanElements.h"
+#include "plan/ViewPlenvo.h"
 #include "platform/Display.h"
 #include "platform/Messaging.h"
+#include "support/Pump.h"
 #include "support/Xvfb.h"
 #include "view/View.h"
+#include "view/ViewFactory.h"
 #include "view/controls/Controls.h"
 #include "view/controls/ViewList.h"
 
@@ -86,10 +93,44 @@ std::string MainTemplate() {
 
 // ---- the windows, each in its own process ----
 
-void AnnounceWindow(GtkWidget* window) {
-    std::printf("%lu\n",
-                static_cast<unsigned long>(gdk_x11_window_get_xid(gtk_widget_get_window(window))));
+// The window's X id, and for a plan where to click to type into its teaching cell.
+void AnnounceWindow(GtkWidget* window, Plenvo::Point click = {}) {
+    std::printf("%lu %d %d\n",
+                static_cast<unsigned long>(gdk_x11_window_get_xid(gtk_widget_get_window(window))),
+                click.x, click.y);
     std::fflush(stdout);
+}
+
+// The plan as the main page opens it: built from the plan data into container1, laid out once
+// the window has its size; returns where to click to type into a teaching cell.
+Plenvo::Point OpenPlan(Plenvo::CView& view) {
+    using namespace Plenvo;
+    RegisterPlanElements();
+    const auto container = view.FindByName("container1");
+    if (!container) {
+        throw std::runtime_error("the main template has no container1");
+    }
+    container->ClearChildren();
+    auto plan = std::dynamic_pointer_cast<CViewPlenvo>(
+        CreateViewElement(Json::parse(benchsupport::PlanOf300Cells())));
+    if (!plan) {
+        throw std::runtime_error("the plan was not built");
+    }
+    container->AddChild(plan);
+    // The window's size arrives from the X server after it is shown: let it come, then wait
+    // for the layout it asks for.
+    testsupport::PumpUntil([] { return false; }, 300);
+    if (!testsupport::PumpUntil([&] { return !view.LayoutPending(); }, 5000)) {
+        throw std::runtime_error("the plan was not laid out");
+    }
+    view.InvalidateAll();
+    // The first teaching step's teacher cell: 200 letters fill its lines and stay in the window.
+    const auto cell = plan->FindCell("template.teachproc.1.teacher");
+    if (!cell) {
+        throw std::runtime_error("the plan has no teaching cell");
+    }
+    const gfx::RectF r = cell->TextRect();
+    return {static_cast<int>(gfx::MmToPx(r.x + 2, 96)), static_cast<int>(gfx::MmToPx(r.y + 2, 96))};
 }
 
 GtkWidget* OurToplevel() {
@@ -133,6 +174,10 @@ int RunPageWindow(const std::string& which) {
         reply.body = MainTemplate();
     }
     view->OnTemplateReply(reply);
+    Point click;
+    if (which.rfind("plan", 0) == 0) {
+        click = OpenPlan(*view);
+    }
     if (which == "main") {
         if (auto list = std::dynamic_pointer_cast<CViewList>(view->FindByName("historylist"))) {
             for (std::uint32_t i = 1; i <= 1000; ++i) {
@@ -141,7 +186,7 @@ int RunPageWindow(const std::string& which) {
             }
         }
     }
-    AnnounceWindow(OurToplevel());
+    AnnounceWindow(OurToplevel(), click);
     platform::MSG msg;
     while (platform::GetMessage(msg)) {
         platform::DispatchMessage(msg);
@@ -197,7 +242,10 @@ public:
             line += c;
         }
         close(out[0]);
-        xid_ = std::strtoul(line.c_str(), nullptr, 10);
+        char* end = nullptr;
+        xid_ = std::strtoul(line.c_str(), &end, 10);
+        clickX_ = static_cast<int>(std::strtol(end, &end, 10));
+        clickY_ = static_cast<int>(std::strtol(end, &end, 10));
         if (xid_ == 0) {
             throw std::runtime_error("the window did not come up");
         }
@@ -207,6 +255,9 @@ public:
         waitpid(pid_, nullptr, 0);
     }
     Window Xid() const { return xid_; }
+    // Where the window asked to be clicked, relative to the window.
+    int ClickX() const { return clickX_; }
+    int ClickY() const { return clickY_; }
     // PLENVO_BENCH_SHOT names a folder for screenshots, to check each window is the real one.
     void Shot(const std::string& name) const {
         if (const char* folder = std::getenv("PLENVO_BENCH_SHOT")) {
@@ -221,6 +272,8 @@ public:
 private:
     pid_t pid_ = 0;
     Window xid_ = 0;
+    int clickX_ = 0;
+    int clickY_ = 0;
 };
 
 struct Samples {
@@ -342,12 +395,12 @@ void Report(benchmark::State& state, const Samples& s) {
 // Opens the window, lets `prepare` put the pointer or the caret in place, then times `count`
 // events made by `event`, each `gap` after the one before.
 void Session(benchmark::State& state, const std::string& which,
-             const std::function<void(Screen&)>& prepare, int count, std::chrono::milliseconds gap,
-             const std::function<void(Screen&, int)>& event) {
+             const std::function<void(Screen&, const Child&)>& prepare, int count,
+             std::chrono::milliseconds gap, const std::function<void(Screen&, int)>& event) {
     Child child(which);
     Screen screen;
     std::this_thread::sleep_for(std::chrono::milliseconds(800));
-    prepare(screen);
+    prepare(screen, child);
     screen.Watch(child.Xid());
     screen.Drain(std::chrono::milliseconds(300));
     child.Shot(which + "-before");
@@ -368,7 +421,8 @@ void Session(benchmark::State& state, const std::string& which,
 // Types 200 letters where the click put the caret: (x, y) relative to the window.
 void Typing(benchmark::State& state, const char* which, int x, int y) {
     Session(
-        state, which, [&](Screen& screen) { screen.Click(kWindowX + x, kWindowY + y); }, kKeys,
+        state, which,
+        [&](Screen& screen, const Child&) { screen.Click(kWindowX + x, kWindowY + y); }, kKeys,
         kKeyGap, [](Screen& screen, int) { screen.Key(XK_a); });
 }
 
@@ -389,7 +443,7 @@ void BM_TypingNearStart_GtkTextView(benchmark::State& state) {
 void BM_HoverButton(benchmark::State& state) {
     const int x = kWindowX + 118, onY = kWindowY + 86, offY = kWindowY + 140;
     Session(
-        state, "main", [&](Screen& screen) { screen.Move(x, offY); }, 200,
+        state, "main", [&](Screen& screen, const Child&) { screen.Move(x, offY); }, 200,
         std::chrono::milliseconds(30),
         [&](Screen& screen, int i) { screen.Move(x, i % 2 == 0 ? onY : offY); });
 }
@@ -397,8 +451,31 @@ void BM_HoverButton(benchmark::State& state) {
 // One wheel step over the history list of 1,000 plans, down then back up.
 void BM_WheelStepHistoryList(benchmark::State& state) {
     Session(
-        state, "main", [](Screen& screen) { screen.Move(kWindowX + 110, kWindowY + 500); }, 100,
+        state, "main",
+        [](Screen& screen, const Child&) { screen.Move(kWindowX + 110, kWindowY + 500); }, 100,
         std::chrono::milliseconds(50), [](Screen& screen, int i) { screen.Wheel(i < 50 ? 5 : 4); });
+}
+
+// Typing into a teaching cell of the open 300-cell plan: letters that fill the cell's lines, so
+// now and then a key wraps a line and the lines below move.
+void BM_TypingInPlanCell(benchmark::State& state) {
+    Session(
+        state, "plan",
+        [](Screen& screen, const Child& child) {
+            screen.Click(kWindowX + child.ClickX(), kWindowY + child.ClickY());
+        },
+        kKeys, kKeyGap, [](Screen& screen, int) { screen.Key(XK_a); });
+}
+
+// One wheel step over the open plan (its whole grid moves), down then back up.
+void BM_WheelStepPlan(benchmark::State& state) {
+    Session(
+        state, "plan-wheel",
+        [](Screen& screen, const Child& child) {
+            screen.Move(kWindowX + child.ClickX(), kWindowY + child.ClickY());
+        },
+        100, std::chrono::milliseconds(50),
+        [](Screen& screen, int i) { screen.Wheel(i < 50 ? 5 : 4); });
 }
 
 #define LATENCY(name) BENCHMARK(name)->UseManualTime()->Unit(benchmark::kSecond)->Iterations(1)
@@ -408,6 +485,8 @@ LATENCY(BM_TypingNearStart_Edit);
 LATENCY(BM_TypingNearStart_GtkTextView);
 LATENCY(BM_HoverButton);
 LATENCY(BM_WheelStepHistoryList);
+LATENCY(BM_TypingInPlanCell);
+LATENCY(BM_WheelStepPlan);
 
 } // namespace
 

@@ -1,10 +1,11 @@
 // links: plenvo_plan plenvo_controls plenvo_view
-// sources: tests/support/Pump.cpp bench/BenchMainWindow.cpp
+// sources: tests/support/Pump.cpp bench/BenchMainWindow.cpp bench/BenchPlanData.cpp
 // The open plan with 300 cells (the service's header lines and 70 teaching-process lines of four
 // cells), in an offscreen main window of 1020 x 1026 pixels at 96 dpi: opening it (parse the plan
 // data, build the grid, first layout, first paint), one keystroke in a cell until the invalidated
 // area is painted, one wheel step until the window is painted, and the resident memory.
 #include "BenchMainWindow.h"
+#include "BenchPlanData.h"
 
 #include "gfx/Units.h"
 #include "plan/PlanElements.h"
@@ -19,7 +20,6 @@
 #include <chrono>
 #include <fstream>
 #include <memory>
-#include <regex>
 #include <string>
 #include <vector>
 
@@ -30,59 +30,6 @@ using Clock = std::chrono::steady_clock;
 
 double Ms(Clock::duration d) {
     return std::chrono::duration<double, std::milli>(d).count();
-}
-
-// The service's plan template with its teaching-process lines repeated up to 300 cells.
-std::string PlanData() {
-    nlohmann::json plan = nlohmann::json::parse(benchsupport::ServiceTemplate("plan.json"));
-    nlohmann::json lines = nlohmann::json::array();
-    nlohmann::json teaching;
-    std::size_t cells = 0;
-    const auto count = [](const nlohmann::json& line) {
-        std::size_t n = 0;
-        for (const auto& cell : line["cells"]) {
-            n += cell.contains("lines") ? 1 + cell["lines"].size() : 1;
-        }
-        return n;
-    };
-    for (const auto& line : plan["gridlines"]) {
-        if (line["name"].get<std::string>().find("teachproc.") != std::string::npos &&
-            line.value("extendable", false)) {
-            teaching = line;
-            continue;
-        }
-        cells += count(line);
-        lines.push_back(line);
-    }
-    // The teaching lines go where the template has them, after its table head.
-    auto at = std::find_if(lines.begin(), lines.end(), [](const nlohmann::json& l) {
-        return l["name"] == "template.teachproc.head";
-    });
-    std::vector<nlohmann::json> added;
-    const std::regex number(R"(teachproc\.\d+\.)");
-    for (int n = 1; cells + 4 <= 300; ++n) {
-        const std::string part = "teachproc." + std::to_string(n) + ".";
-        nlohmann::json line = teaching;
-        line["name"] = std::regex_replace(line["name"].get<std::string>(), number, part);
-        for (auto& cell : line["cells"]) {
-            cell["name"] = std::regex_replace(cell["name"].get<std::string>(), number, part);
-            cell["value"] = "学生在教师的引导下朗读课文，找出描写月色的句子，体会作者的情感。第" +
-                            std::to_string(n) + "环节。";
-        }
-        cells += 4;
-        added.push_back(line);
-    }
-    const nlohmann::json block(added);
-    lines.insert(at + 1, block.begin(), block.end());
-    plan["gridlines"] = lines;
-    plan["id"] = 7;
-    plan["lessiontitle"] = "荷塘月色";
-    plan["grade"] = "10";
-    plan["subject"] = "1";
-    plan["modified"] = 1750000000000LL;
-    plan["layer"] = 1;
-    plan["type"] = "plenvo";
-    return plan.dump();
 }
 
 std::int64_t StatusKb(const char* key) {
@@ -152,7 +99,7 @@ PlanWindow& Window() {
 }
 
 const std::string& Data() {
-    static const std::string data = PlanData();
+    static const std::string data = benchsupport::PlanOf300Cells();
     return data;
 }
 

@@ -252,21 +252,10 @@ double CGridCell::Layout(gfx::PointF point, gfx::RectF& changed) {
         }
         height = std::max(minimumHeight_, gfx::PxToMm(pixels, dpi) + 2 * innerMargin_);
     }
-    if (height != height_) {
-        changed = gfx::RectF::Union(changed, Rect());
-        height_ = height;
-        changed = gfx::RectF::Union(changed, Rect());
-    }
-    if (textHost_) {
-        textHost_->SetRect(TextRect());
-        if (focused_) {
-            // The caret follows the text to its new place.
-            const richtext::Selection selection = textHost_->Services()->GetSelection();
-            textHost_->Services()->SetSelection(static_cast<long>(selection.anchor),
-                                                static_cast<long>(selection.active));
-        }
-    }
-    return height_;
+    // The height stays as the line gave it: setting the natural height here, where the line
+    // then sets its own again, would resize (and repaint) every cell shorter than its line on
+    // every pass. The engine carries the caret along when the rectangle only moved.
+    return height;
 }
 
 void CGridCell::SetLaidOutHeight(double height) {
@@ -420,7 +409,7 @@ void CGridCell::OnTextChange() {
         return;
     }
     text_ = textHost_->GetText();
-    page_->Relayout(true);
+    page_->RelayoutCell(*this);
     const auto line = parentLine_.lock();
     const auto container = line ? line->ParentCell() : nullptr;
     if (text_.empty() && deleteOnEmpty_ && container && container->Lines().size() > 1) {
@@ -521,7 +510,7 @@ bool CGridCell::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESUL
                 after.End() == before.End()) {
                 MoveFocus(wParam);
             } else if (services->GetTextLength() != lengthBefore) {
-                page_->Relayout(true);
+                page_->RelayoutCell(*this);
             }
             return handled;
         }
@@ -636,7 +625,7 @@ void CGridCell::ShowContextMenu(LPARAM lParam) {
         }
     } else if (command == kPasteCommand) {
         services->TxSendMessage(WM_PASTE, 0, 0, nullptr);
-        page_->Relayout(true);
+        page_->RelayoutCell(*this);
     }
 }
 

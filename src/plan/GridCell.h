@@ -62,7 +62,8 @@ public:
     std::shared_ptr<CGridCell> CellAt(gfx::PointF pointMm);
     void Collect(const CellPredicate& predicate, std::vector<std::shared_ptr<CGridCell>>& out);
     bool NameInUse(const std::string& stem) const;
-    // Lays the cell out at a point; returns its natural height.
+    // Places the cell at a point and lays out what it holds; returns its natural height, which
+    // the line turns into the cell's height (SetLaidOutHeight).
     double Layout(gfx::PointF point, gfx::RectF& changed);
     // The line gives every cell the line's height.
     void SetLaidOutHeight(double height);

@@ -93,10 +93,10 @@ bool CGridLine::NameInUse(const std::string& stem) const {
 
 double CGridLine::Layout(gfx::PointF point, gfx::RectF& changed) {
     if (point.x != x_ || point.y != y_) {
-        changed = gfx::RectF::Union(changed, Rect());
+        changed = gfx::RectF::Union(changed, PaintedRect());
         x_ = point.x;
         y_ = point.y;
-        changed = gfx::RectF::Union(changed, Rect());
+        changed = gfx::RectF::Union(changed, PaintedRect());
     }
     double x = x_;
     double height = 0;
@@ -112,11 +112,23 @@ double CGridLine::Layout(gfx::PointF point, gfx::RectF& changed) {
         }
     }
     if (height != height_) {
-        changed = gfx::RectF::Union(changed, Rect());
+        // The icons sit at the line's middle: they move with its height.
+        changed = gfx::RectF::Union(changed, PaintedRect());
         height_ = height;
-        changed = gfx::RectF::Union(changed, Rect());
+        changed = gfx::RectF::Union(changed, PaintedRect());
     }
     return height_;
+}
+
+gfx::RectF CGridLine::PaintedRect() const {
+    gfx::RectF rect = Rect();
+    if (IsTopLevel() && extendable_) {
+        rect = gfx::RectF::Union(rect, AddIconRect());
+    }
+    if (IsTopLevel() && removable_) {
+        rect = gfx::RectF::Union(rect, DeleteIconRect());
+    }
+    return rect;
 }
 
 void CGridLine::Paint(gfx::Graphics& graphics, const gfx::RectF& clip, const LineIcons& icons) {

@@ -62,6 +62,8 @@ public:
     gfx::RectF Rect() const { return {x_, y_, width_, height_}; }
     gfx::RectF AddIconRect() const;
     gfx::RectF DeleteIconRect() const;
+    // The line and the icons drawn beside it.
+    gfx::RectF PaintedRect() const;
     bool IsTopLevel() const { return parentCell_.expired(); }
     // Sets or clears the focused flag here and upwards through the containers.
     void SetFocused(bool focused);

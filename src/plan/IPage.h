@@ -36,6 +36,9 @@ public:
     virtual void SetFocusId(ElementId id, KillFocusCallback killFocus) = 0;
     virtual void ShowGradeAndSubject() = 0;
     virtual void Relayout(bool invalidate) = 0;
+    // The text of a cell changed: its line is laid out again, and the lines below only when
+    // that line's height changed (otherwise nothing else moves).
+    virtual void RelayoutCell(CGridCell& cell) = 0;
     virtual void MarkModified(std::int64_t time) = 0;
     virtual void LinesChanged() = 0;
     virtual IHostWindow* GetHostWindow() = 0;

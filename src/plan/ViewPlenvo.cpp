@@ -278,6 +278,28 @@ void CViewPlenvo::Relayout(bool invalidate) {
     }
 }
 
+void CViewPlenvo::RelayoutCell(CGridCell& cell) {
+    std::shared_ptr<CGridLine> line = cell.ParentLine();
+    while (line && !line->IsTopLevel()) {
+        const auto container = line->ParentCell();
+        line = container ? container->ParentLine() : nullptr;
+    }
+    const auto it = line ? std::find(lines_.begin(), lines_.end(), line) : lines_.end();
+    if (it == lines_.end()) {
+        Relayout(true);
+        return;
+    }
+    const gfx::RectF before = line->Rect();
+    gfx::RectF changed;
+    line->Layout({before.x, before.y}, changed);
+    if (!changed.IsZero()) {
+        InvalidateRectMm(changed);
+    }
+    if (line->Rect().height != before.height) {
+        Relayout(true); // the lines below move
+    }
+}
+
 void CViewPlenvo::UpdateScrollRange() {
     if (!scrollBar_) {
         return;

@@ -59,6 +59,7 @@ public:
     std::shared_ptr<CGridCell> FindCell(const std::string& name) override;
     void ShowGradeAndSubject() override;
     void Relayout(bool invalidate) override;
+    void RelayoutCell(CGridCell& cell) override;
     void MarkModified(std::int64_t time) override;
     void LinesChanged() override;
     platform::HWND GetHandle() override;

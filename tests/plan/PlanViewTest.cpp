@@ -3,6 +3,8 @@
 
 #include "net/RequestsDone.h"
 
+#include "platform/OffscreenWindow.h"
+
 #include "platform/Clipboard.h"
 #include "view/controls/ViewList.h"
 #include "view/controls/ViewListItem.h"
@@ -328,6 +330,90 @@ TEST_F(PlanView, ReadOnlyCellsTakeNoTypingAndPrivateMessage0x900Relayouts) {
     const double before = plan->Lines()[1]->Height();
     SendMessage(view->GetHandle(), WM_PLENVO_BASE, 0, 0);
     EXPECT_GT(plan->Lines()[1]->Height(), before);
+}
+
+} // namespace
+
+namespace {
+
+using namespace plantest;
+
+class PlanRepaint : public PlanFixture {
+protected:
+    // The sample plan with enough filler lines below it to scroll.
+    void OpenLong() {
+        nlohmann::json data = SamplePlan();
+        for (int i = 0; i < 30; ++i) {
+            data["gridlines"].push_back(nlohmann::json::parse(
+                R"({"name":"filler","width":160,"cells":[{"name":"f","width":160,"height":30}]})"));
+        }
+        Open(data);
+    }
+    platform::OffscreenWindow& Window() {
+        return *static_cast<platform::OffscreenWindow*>(view->Window());
+    }
+    static RectI Pixels(const gfx::RectF& mm) {
+        const auto px = [](double v) { return static_cast<int>(std::lround(gfx::MmToPx(v, 96))); };
+        return {px(mm.x), px(mm.y), px(mm.x + mm.width) - px(mm.x),
+                px(mm.y + mm.height) - px(mm.y)};
+    }
+    void Wheel(int delta) {
+        const gfx::RectF r = plan->GetRect();
+        const Point origin = plan->ClientToScreenOrigin();
+        SendMessage(view->GetHandle(), WM_MOUSEWHEEL, static_cast<WPARAM>(delta) << 16,
+                    MakeLParam(Px(r.x + 50) + origin.x, Px(r.y + 60) + origin.y));
+    }
+};
+
+TEST_F(PlanRepaint, AKeyThatKeepsTheCellsHeightRepaintsOnlyThatCell) {
+    OpenLong();
+    ClickIn("row.a");
+    Type(u"荷塘");
+    const double height = plan->FindCell("row.a")->Height();
+    const double below = plan->FindCell("template.aims.list")->Rect().y;
+    Window().Paint();
+    Type(u"月");
+    SendMessage(view->GetHandle(), WM_KEYDOWN, VK_BACK, 0);
+    Type(u"色");
+    ASSERT_EQ(plan->FindCell("row.a")->GetText(), "荷塘色");
+    ASSERT_EQ(plan->FindCell("row.a")->Height(), height);
+    EXPECT_EQ(plan->FindCell("template.aims.list")->Rect().y, below);
+    // The cells of the line that are shorter than it (the read-only label) and every other line
+    // stay as painted.
+    const RectI cell = Pixels(plan->FindCell("row.a")->Rect());
+    const RectI dirty = Window().DirtyArea();
+    EXPECT_FALSE(dirty.Empty());
+    EXPECT_GE(dirty.x, cell.x - 1);
+    EXPECT_GE(dirty.y, cell.y - 1);
+    EXPECT_LE(dirty.x + dirty.width, cell.x + cell.width + 1);
+    EXPECT_LE(dirty.y + dirty.height, cell.y + cell.height + 1);
+}
+
+TEST_F(PlanRepaint, AWheelStepCarriesTheCaretWithItsCellAndKeepsEveryCellsHeight) {
+    OpenLong();
+    ClickIn("row.a");
+    Type(u"荷塘");
+    std::vector<double> heights;
+    for (const auto& cell : plan->CollectCells([](CGridCell& c) { return !c.IsContainer(); })) {
+        heights.push_back(cell->Height());
+    }
+    for (const int delta : {-120, -120, 120}) {
+        const RectI caret = Window().ImeCursorArea();
+        const RectI text = plan->FindCell("row.a")->TextHost()->TxGetClientRect();
+        Wheel(delta);
+        const RectI moved = plan->FindCell("row.a")->TextHost()->TxGetClientRect();
+        ASSERT_NE(moved.y, text.y) << "the wheel scrolled";
+        EXPECT_EQ(Window().ImeCursorArea(),
+                  (RectI{caret.x, caret.y + moved.y - text.y, caret.width, caret.height}));
+    }
+    std::vector<double> after;
+    for (const auto& cell : plan->CollectCells([](CGridCell& c) { return !c.IsContainer(); })) {
+        after.push_back(cell->Height());
+    }
+    EXPECT_EQ(after, heights);
+    // Typing after the steps goes on at the caret shown.
+    Type(u"月");
+    EXPECT_EQ(plan->FindCell("row.a")->GetText(), "荷塘月");
 }
 
 } // namespace

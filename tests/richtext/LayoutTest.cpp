@@ -116,15 +116,21 @@ TEST(Layout, HitTestingAndCaretsMeetAcrossLines) {
     EXPECT_NEAR(p.Height(), p.Caret(starts.back()).top + p.Caret(starts.back()).height, 0.01);
 }
 
-TEST(Layout, LettersTypedNearTheStartOfChineseTextPushEveryLaterLineAsAWholeLayoutDoes) {
+// One paragraph of Chinese sentences, at least `length` characters, laid out 90 mm wide.
+CDocument ChineseParagraph(std::size_t length, CTextLayout& layout) {
     std::u32string text;
-    while (text.size() < 2000) {
+    while (text.size() < length) {
         text += U"本节课通过观察实验和小组讨论让学生理解植物的光合作用过程";
     }
     CDocument doc = CDocument::FromPlainText(text, Font(), Alignment::Left);
-    CTextLayout layout;
     layout.SetOptions(LayoutOptions{.width = 90});
     layout.Update(doc);
+    return doc;
+}
+
+TEST(Layout, LettersTypedNearTheStartOfChineseTextPushEveryLaterLineAsAWholeLayoutDoes) {
+    CTextLayout layout;
+    CDocument doc = ChineseParagraph(2000, layout);
     layout.TakeDamage();
     const CDocument letter = CDocument::FromPlainText(U"a", Font(), Alignment::Left);
     const double lineHeight = layout.At(0).Caret(0).height;
@@ -192,14 +198,8 @@ int Different(const std::vector<std::uint32_t>& a, const std::vector<std::uint32
 }
 
 TEST(Layout, AKeyShapesAgainOnlyTheTextRoundItAndDrawsWhatAFreshLayoutDraws) {
-    std::u32string text;
-    while (text.size() < 5000) {
-        text += U"本节课通过观察实验和小组讨论让学生理解植物的光合作用过程";
-    }
-    CDocument doc = CDocument::FromPlainText(text, Font(), Alignment::Left);
     CTextLayout layout;
-    layout.SetOptions(LayoutOptions{.width = 90});
-    layout.Update(doc);
+    CDocument doc = ChineseParagraph(5000, layout);
     const std::size_t chunks = layout.At(0).ChunkCount();
     EXPECT_EQ(layout.At(0).ShapedCount(), chunks);
     ASSERT_GT(chunks, 50u);

@@ -45,8 +45,29 @@ void CTextHost::SetRect(const gfx::RectF& rect) {
     if (rect == rect_) {
         return;
     }
+    const platform::RectI before = TxGetClientRect();
     rect_ = rect;
-    UpdateExtent();
+    const platform::RectI after = TxGetClientRect();
+    if (after.width != before.width || after.height != before.height) {
+        UpdateExtent();
+        return;
+    }
+    // Only moved: the engine lays out, scrolls and measures relative to its rectangle, so all of
+    // that stays valid and only the caret, in client pixels, goes along. Telling the engine would
+    // make it lay out, scroll and place the caret again, for every cell of a plan on every
+    // scroll; the owner repaints the old and the new place as it does for any moved element.
+    ComputeExtent();
+    MoveCaret(after.x - before.x, after.y - before.y);
+}
+
+void CTextHost::MoveCaret(int dx, int dy) {
+    if (dx == 0 && dy == 0) {
+        return;
+    }
+    caret_ = {caret_.x + dx, caret_.y + dy};
+    if (caretShown_ && caretPlaced_ && window_) {
+        window_->SetCaretPos(caret_.x, caret_.y);
+    }
 }
 
 void CTextHost::SetResolution(double dpi) {
@@ -58,11 +79,14 @@ void CTextHost::SetResolution(double dpi) {
     UpdateExtent();
 }
 
-void CTextHost::UpdateExtent() {
+void CTextHost::ComputeExtent() {
     const double dpi = settings_.dpi;
-    const gfx::RectF& rect = rect_;
-    extentHimetric_ = {gfx::MmToPx(rect.width, dpi) * 2540 / dpi,
-                       gfx::MmToPx(rect.height, dpi) * 2540 / dpi};
+    extentHimetric_ = {gfx::MmToPx(rect_.width, dpi) * 2540 / dpi,
+                       gfx::MmToPx(rect_.height, dpi) * 2540 / dpi};
+}
+
+void CTextHost::UpdateExtent() {
+    ComputeExtent();
     if (services_) {
         services_->OnTxPropertyBitsChange(richtext::TXTBIT_CLIENTRECTCHANGE,
                                           richtext::TXTBIT_CLIENTRECTCHANGE);
@@ -153,6 +177,7 @@ bool CTextHost::TxShowCaret(bool show) {
     if (IsReadOnly() || !window_) {
         return true;
     }
+    caretShown_ = show;
     if (show) {
         window_->ShowCaret();
     } else {
@@ -165,7 +190,8 @@ bool CTextHost::TxSetCaretPos(int x, int y) {
     if (IsReadOnly()) {
         return false;
     }
-    if (x != richtext::kCaretHidden) {
+    caretPlaced_ = x != richtext::kCaretHidden;
+    if (caretPlaced_) {
         caret_ = {x, y};
     }
     if (window_) {
@@ -205,9 +231,9 @@ platform::RectI CTextHost::TxGetClientRect() {
     const auto px = [dpi](double mm) {
         return static_cast<int>(std::lround(gfx::MmToPx(mm, dpi)));
     };
-    const int left = px(rect_.x);
-    const int top = px(rect_.y);
-    return {left, top, px(rect_.x + rect_.width) - left, px(rect_.y + rect_.height) - top};
+    // The size is rounded on its own, not from the rounded edges: a field that moves keeps its
+    // pixel size, so its text never wraps anew or scrolls for a move alone.
+    return {px(rect_.x), px(rect_.y), px(rect_.width), px(rect_.height)};
 }
 
 double CTextHost::TxGetResolution() {

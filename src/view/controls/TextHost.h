@@ -55,7 +55,8 @@ public:
 
     void SetHostWindow(IHostWindow* window) { window_ = window; }
     IHostWindow* GetHostWindow() const { return window_; }
-    // Stores a new rectangle (millimetres) only when it differs, and tells the engine.
+    // Stores a new rectangle (millimetres) only when it differs. A new size in pixels is told to
+    // the engine; a rectangle that only moved carries the caret along.
     void SetRect(const gfx::RectF& rect);
     // Another device's resolution (a printer's) for measuring and drawing from now on.
     void SetResolution(double dpi);
@@ -100,7 +101,9 @@ public:
 
 private:
     void SetReadOnly(bool readOnly);
+    void ComputeExtent();
     void UpdateExtent();
+    void MoveCaret(int dx, int dy);
 
     richtext::CharFormat charFormat_;
     richtext::ParaFormat paraFormat_;
@@ -113,6 +116,9 @@ private:
     Point caret_;
     std::function<void()> onChange_;
     bool captured_ = false;
+    // Whether the engine shows its caret, at a place (not hidden off the text).
+    bool caretShown_ = false;
+    bool caretPlaced_ = false;
 };
 
 } // namespace Plenvo
