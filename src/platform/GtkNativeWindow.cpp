@@ -1,5 +1,6 @@
 #include "platform/GtkNativeWindow.h"
 
+#include "platform/CompositionWindow.h"
 #include "platform/Display.h"
 #include "platform/Encoding.h"
 #include "platform/Keyboard.h"
@@ -176,6 +177,7 @@ void GtkNativeWindow::Build() {
                                      GDK_KEY_RELEASE_MASK | GDK_FOCUS_CHANGE_MASK);
     gtk_container_add(GTK_CONTAINER(window_), area_);
     im_ = gtk_im_multicontext_new();
+    composition_ = std::make_unique<CompositionWindow>();
 
     g_signal_connect(area_, "draw", G_CALLBACK(+[](GtkWidget*, cairo_t* cr, gpointer data) {
                          GtkNativeWindow* self = Self(data);
@@ -229,15 +231,22 @@ void GtkNativeWindow::Build() {
                          Self(data)->OnCommit(text);
                      }),
                      this);
+    // The element under the caret hears of the composition first, so that the caret (and with
+    // it the composition window) is where the characters will go.
     g_signal_connect(im_, "preedit-start", G_CALLBACK(+[](GtkIMContext*, gpointer data) {
                          Self(data)->Send(WM_IME_STARTCOMPOSITION, 0, 0);
+                         Self(data)->ShowComposition();
                      }),
                      this);
     g_signal_connect(im_, "preedit-changed", G_CALLBACK(+[](GtkIMContext*, gpointer data) {
                          Self(data)->Send(WM_IME_COMPOSITION, 0, 0);
+                         Self(data)->ShowComposition();
                      }),
                      this);
     g_signal_connect(im_, "preedit-end", G_CALLBACK(+[](GtkIMContext*, gpointer data) {
+                         if (Self(data)->composition_) {
+                             Self(data)->composition_->Hide();
+                         }
                          Self(data)->Send(WM_IME_ENDCOMPOSITION, 0, 0);
                      }),
                      this);
@@ -247,10 +256,13 @@ void GtkNativeWindow::Build() {
 
 void GtkNativeWindow::TearDown() {
     if (im_) {
+        // Letting go of the context may end a composition; nothing is left to hear of it.
+        g_signal_handlers_disconnect_by_data(im_, this);
         gtk_im_context_set_client_window(im_, nullptr);
         g_object_unref(im_);
         im_ = nullptr;
     }
+    composition_.reset();
     if (window_) {
         g_signal_handlers_disconnect_by_data(window_, this);
         g_signal_handlers_disconnect_by_data(area_, this);
@@ -326,6 +338,16 @@ void GtkNativeWindow::SetImeCursorArea(const RectI& rect) {
     if (im_) {
         GdkRectangle area{rect.x, rect.y, rect.width, rect.height};
         gtk_im_context_set_cursor_location(im_, &area);
+    }
+    imeArea_ = rect;
+    if (composition_ && composition_->Visible()) {
+        composition_->Move(area_, rect);
+    }
+}
+
+void GtkNativeWindow::ShowComposition() {
+    if (im_ && composition_) {
+        composition_->Update(im_, area_, imeArea_);
     }
 }
 
@@ -459,6 +481,10 @@ bool GtkNativeWindow::OnFocus(bool in) {
         Send(WM_SETFOCUS, 0, 0);
     } else {
         gtk_im_context_focus_out(im_);
+        // A composition left behind would float over whatever window the teacher went to.
+        if (composition_) {
+            composition_->Hide();
+        }
         Send(WM_KILLFOCUS, 0, 0);
     }
     return false;

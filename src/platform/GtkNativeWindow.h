@@ -3,11 +3,15 @@
 // program. GDK events become messages delivered synchronously to the window procedure.
 #include "platform/NativeWindow.h"
 
+#include <memory>
+
 struct _GtkWidget;
 struct _GtkIMContext;
 union _GdkEvent;
 
 namespace platform {
+
+class CompositionWindow;
 
 class GtkNativeWindow : public NativeWindow {
 public:
@@ -45,12 +49,16 @@ private:
     bool OnFocus(bool in);
     void OnSize(int width, int height);
     void OnCommit(const char* text);
+    // Shows what the input method is composing at the caret, or hides it when nothing is.
+    void ShowComposition();
 
     WindowParams params_;
     HWND hwnd_ = 0;
     _GtkWidget* window_ = nullptr;
     _GtkWidget* area_ = nullptr;
     _GtkIMContext* im_ = nullptr;
+    std::unique_ptr<CompositionWindow> composition_;
+    RectI imeArea_;
     SizeI size_;
     bool capture_ = false;
     Cursor cursor_ = Cursor::Arrow;

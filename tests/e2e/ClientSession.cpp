@@ -86,10 +86,11 @@ void ClientSession::StopService() {
     service_.reset();
 }
 
-AssertionResult ClientSession::StartClient() {
+AssertionResult ClientSession::StartClient(const std::map<std::string, std::string>& environment) {
+    std::map<std::string, std::string> variables = environment;
+    variables["NO_AT_BRIDGE"] = "1";
     clientProcess_ = std::make_unique<testsupport::Process>(
-        std::vector<std::string>{client_}, dir_.Path(),
-        std::map<std::string, std::string>{{"NO_AT_BRIDGE", "1"}}, dir_.File("client.out"));
+        std::vector<std::string>{client_}, dir_.Path(), variables, dir_.File("client.out"));
     if (!WaitFor([&] { return (window_ = FindWindow("^Tavrin教育系统$", true)); }, 15000)) {
         return AssertionFailure() << "no window; the client said: " << ClientOutput();
     }
@@ -188,10 +189,13 @@ unsigned ClientSession::Pixel(int x, int y) {
 }
 
 unsigned ClientSession::Pixel(unsigned long window, int x, int y) {
+    return Shoot(std::to_string(window)) ? testsupport::ReadPngPixel(shot_, x, y) : 0;
+}
+
+bool ClientSession::Shoot(const std::string& window) {
     int status = -1;
-    testsupport::RunPumping("import -window " + std::to_string(window) + " " + Quoted(shot_), {},
-                            &status);
-    return status == 0 ? testsupport::ReadPngPixel(shot_, x, y) : 0;
+    testsupport::RunPumping("import -window " + window + " " + Quoted(shot_), {}, &status);
+    return status == 0;
 }
 
 std::vector<unsigned long> ClientSession::SuggestionWindows() const {
@@ -199,9 +203,14 @@ std::vector<unsigned long> ClientSession::SuggestionWindows() const {
 }
 
 int ClientSession::DarkPixels(unsigned long window, int x, int y, int width, int height) {
-    if (Pixel(window, x, y) == 0) {
-        return 0;
-    }
+    return Pixel(window, x, y) == 0 ? 0 : DarkPixelsOfShot(x, y, width, height);
+}
+
+int ClientSession::ScreenDarkPixels(int x, int y, int width, int height) {
+    return Shoot("root") ? DarkPixelsOfShot(kWindowX + x, kWindowY + y, width, height) : 0;
+}
+
+int ClientSession::DarkPixelsOfShot(int x, int y, int width, int height) const {
     int dark = 0;
     for (const unsigned p : testsupport::ReadPngPixels(shot_, x, y, width, height)) {
         const unsigned sum = ((p >> 16) & 0xFF) + ((p >> 8) & 0xFF) + (p & 0xFF);

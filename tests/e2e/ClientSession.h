@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <memory>
 #include <string>
 
@@ -30,13 +31,16 @@ public:
 
     ::testing::AssertionResult StartService();
     void StopService();
-    // Starts the client and waits for its screen template with the remembered login filled in.
-    ::testing::AssertionResult StartClient();
+    // Starts the client, with these variables added to its environment, and waits for its
+    // screen template with the remembered login filled in.
+    ::testing::AssertionResult
+    StartClient(const std::map<std::string, std::string>& environment = {});
     // Clicks the sign-in button and waits for the newest plan to be drawn; the plan's window is
     // then raised above the suggestion window that opens beside it.
     ::testing::AssertionResult SignInToNewestPlan();
     // Closes the window as a window manager does and waits for the client to end with 0.
     ::testing::AssertionResult CloseClient();
+    pid_t ClientPid() const { return clientProcess_ ? clientProcess_->Pid() : -1; }
 
     // Pointer and keys at client coordinates of the main window.
     void Click(int x, int y, int button = 1);
@@ -60,6 +64,9 @@ public:
         return DarkPixels(window_, x, y, width, height);
     }
     int DarkPixels(unsigned long window, int x, int y, int width, int height);
+    // Dark pixels in a rectangle at client coordinates of the main window, taken from the whole
+    // screen: what other windows (a popup over the main window) show there counts too.
+    int ScreenDarkPixels(int x, int y, int width, int height);
     // The visible suggestion windows (the program's other windows with the main title).
     std::vector<unsigned long> SuggestionWindows() const;
     const std::string& ShotFile() const { return shot_; }
@@ -80,6 +87,9 @@ private:
         return found.empty() ? 0 : found.front();
     }
     unsigned Pixel(unsigned long window, int x, int y);
+    // Saves a screenshot of the window ("root" for the screen) as the shot file.
+    bool Shoot(const std::string& window);
+    int DarkPixelsOfShot(int x, int y, int width, int height) const;
 
     testsupport::TempDir dir_;
     int port_;
