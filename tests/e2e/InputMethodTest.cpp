@@ -3,6 +3,7 @@
 // the input method commits are what the cell shows and the service holds after Ctrl+S.
 #include "ClientSession.h"
 #include "InputMethodBus.h"
+#include "ReferencePlanPixels.h"
 #include "ServiceProbe.h"
 
 #include <gtest/gtest.h>
@@ -15,9 +16,9 @@ using e2e::InputMethodBus;
 
 namespace {
 
-// The reference template's empty "教学重点" cell, clicked at (600, 375), puts its caret at
-// x 369 from y 352, 21 pixels high; the two characters of "你好" end before x 400.
-constexpr int kKeypointsX = 600, kKeypointsY = 375;
+// The caret of the empty "教学重点" cell; the two characters of "你好" end before x 400.
+using e2e::kKeypointsX;
+using e2e::kKeypointsY;
 constexpr int kLineTop = 350, kLineHeight = 26;
 // Right of the caret of the empty cell, and right of the caret after "你好".
 constexpr int kAtFirstCaret = 371, kAfterTwoCharacters = 401, kCompositionWidth = 60;

@@ -2,6 +2,7 @@
 // teaching-process lines added and removed through their icons, the save to the service, and the
 // version written on close that reaches the service when the client runs again.
 #include "ClientSession.h"
+#include "ReferencePlanPixels.h"
 #include "ServiceProbe.h"
 
 #include <gtest/gtest.h>
@@ -17,15 +18,7 @@ using e2e::LineNames;
 
 namespace {
 
-// Client pixels of the reference plan template as the main window draws it: the grid starts at
-// x 273; a teaching-process line is 113 pixels high; its add icon lies 1 mm, its delete icon
-// 13 mm right of the line.
-constexpr int kKeypointsX = 600, kKeypointsY = 375;
-constexpr int kDifficultiesX = 600, kDifficultiesY = 437;
-constexpr int kTeachLineTop = 589, kTeachLineHeight = 113;
-constexpr int kTeacherCellX = 470;
-constexpr int kAddIconX = 893, kDeleteIconX = 938;
-constexpr int kIconBelowMiddle = -7;
+using namespace e2e;
 
 int TeachLineMiddle(int index) {
     return kTeachLineTop + index * kTeachLineHeight + kTeachLineHeight / 2;
