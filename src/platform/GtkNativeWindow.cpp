@@ -188,27 +188,19 @@ void GtkNativeWindow::Build() {
                          return TRUE;
                      }),
                      this);
-    const auto event = G_CALLBACK(+[](GtkWidget*, GdkEvent* e, gpointer data) -> gboolean {
-        GtkNativeWindow* self = Self(data);
-        switch (e->type) {
-        case GDK_BUTTON_PRESS:
-        case GDK_2BUTTON_PRESS:
-        case GDK_BUTTON_RELEASE:
-            return self->OnButton(e);
-        case GDK_MOTION_NOTIFY:
-            return self->OnMotion(e);
-        case GDK_LEAVE_NOTIFY:
-            return self->OnLeave(e);
-        case GDK_SCROLL:
-            return self->OnScroll(e);
-        case GDK_KEY_PRESS:
-        case GDK_KEY_RELEASE:
-            return self->OnKey(e);
-        case GDK_FOCUS_CHANGE:
-            return self->OnFocus(e->focus_change.in);
-        default:
-            return FALSE;
+    const auto event = G_CALLBACK(+[](GtkWidget* widget, GdkEvent* e, gpointer data) -> gboolean {
+        // What the input invalidated is painted before the next event is read, not a main-loop
+        // turn later at the frame clock's paint: the teacher sees the key at once. The widget
+        // is held, as the input may close the window.
+        g_object_ref(widget);
+        const gboolean handled = Self(data)->OnEvent(e);
+        if (GdkWindow* window = gtk_widget_get_window(widget)) {
+            G_GNUC_BEGIN_IGNORE_DEPRECATIONS
+            gdk_window_process_updates(window, FALSE);
+            G_GNUC_END_IGNORE_DEPRECATIONS
         }
+        g_object_unref(widget);
+        return handled;
     });
     for (const char* signal : {"button-press-event", "button-release-event", "motion-notify-event",
                                "leave-notify-event", "scroll-event", "key-press-event",
@@ -361,6 +353,28 @@ PointI GtkNativeWindow::ScreenToClient(PointI screen) const {
 
 void GtkNativeWindow::Destroy() {
     DestroyWindow(hwnd_);
+}
+
+bool GtkNativeWindow::OnEvent(GdkEvent* e) {
+    switch (e->type) {
+    case GDK_BUTTON_PRESS:
+    case GDK_2BUTTON_PRESS:
+    case GDK_BUTTON_RELEASE:
+        return OnButton(e);
+    case GDK_MOTION_NOTIFY:
+        return OnMotion(e);
+    case GDK_LEAVE_NOTIFY:
+        return OnLeave(e);
+    case GDK_SCROLL:
+        return OnScroll(e);
+    case GDK_KEY_PRESS:
+    case GDK_KEY_RELEASE:
+        return OnKey(e);
+    case GDK_FOCUS_CHANGE:
+        return OnFocus(e->focus_change.in);
+    default:
+        return false;
+    }
 }
 
 bool GtkNativeWindow::OnButton(GdkEvent* e) {

@@ -41,6 +41,7 @@ private:
     void TearDown();
     LRESULT Send(UINT message, WPARAM w, LPARAM l);
     // GDK event handlers; each returns whether the event was consumed.
+    bool OnEvent(_GdkEvent* event);
     bool OnButton(_GdkEvent* event);
     bool OnMotion(_GdkEvent* event);
     bool OnLeave(_GdkEvent* event);
