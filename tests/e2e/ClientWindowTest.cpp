@@ -73,8 +73,15 @@ TEST(ClientWindow, RetriesTheTemplateUntilTheServiceAnswersDrawsItAndExitsCleanl
         [&] { return !(ids = Shell("xdotool search --name 'Tavrin教育系统'")).empty(); }, 15000))
         << "no window; client said: " << client.Output();
     const unsigned long xid = std::stoul(ids);
-    const std::string geometry = Shell("xdotool getwindowgeometry " + std::to_string(xid));
-    EXPECT_NE(geometry.find("Position: 20,27"), std::string::npos) << geometry;
+    // The window may be found between its mapping and its move to the place asked for.
+    std::string geometry;
+    EXPECT_TRUE(WaitFor(
+        [&] {
+            geometry = Shell("xdotool getwindowgeometry " + std::to_string(xid));
+            return geometry.find("Position: 20,27") != std::string::npos;
+        },
+        5000))
+        << geometry;
     EXPECT_NE(geometry.find("Geometry: 1020x1026"), std::string::npos) << geometry;
 
     const std::string shot = dir.File("shot.png");
