@@ -382,6 +382,9 @@ bool GtkNativeWindow::OnButton(GdkEvent* e) {
     NoteModifiers(b.state);
     if (b.type == GDK_BUTTON_PRESS) {
         gtk_widget_grab_focus(area_);
+        // A click moves the caret: a composition in progress ends where it was, as text views
+        // do, instead of following the caret into another cell.
+        gtk_im_context_reset(im_);
     }
     UINT message = 0;
     if (b.button == 1) {

@@ -17,6 +17,8 @@ using e2e::InputMethodBus;
 namespace {
 
 // The caret of the empty "教学重点" cell; the two characters of "你好" end before x 400.
+using e2e::kDifficultiesX;
+using e2e::kDifficultiesY;
 using e2e::kKeypointsX;
 using e2e::kKeypointsY;
 constexpr int kLineTop = 350, kLineHeight = 26;
@@ -74,11 +76,24 @@ TEST(InputMethod, PinyinIsComposedAtTheCaretAndOnlyCommittedCharactersReachTheCe
               kCharacterPixels)
         << "the cell does not show the committed characters";
 
+    // A click into another cell ends a composition in progress: it neither stays on screen nor
+    // lands in either cell.
+    session.Type("zhong");
+    ASSERT_TRUE(testsupport::WaitFor(
+        [&] { return composed(kAfterTwoCharacters) > kCharacterPixels; }, 10000, 100))
+        << "no composition appeared for the click";
+    session.Click(kDifficultiesX, kDifficultiesY);
+    ASSERT_TRUE(
+        testsupport::WaitFor([&] { return composed(kAfterTwoCharacters) == 0; }, 10000, 100))
+        << "the composition stayed on screen after a click elsewhere";
+    session.Click(kKeypointsX, kKeypointsY);
+
     const std::size_t mark = session.LogMark();
     session.Keys("ctrl+s");
     ASSERT_TRUE(session.WaitForRequest("POST /plenvo/event/save?id=" + std::to_string(id), mark));
     ASSERT_TRUE(testsupport::WaitFor([&] { return session.DebugLogHas("保存成功"); }, 10000))
         << "no \"保存成功\" shown";
     EXPECT_EQ(CellText(session.Service().OpenPlan(id), "template.keypoints.value"), "你好");
+    EXPECT_EQ(CellText(session.Service().OpenPlan(id), "template.difficulties.value"), "");
     ASSERT_TRUE(session.CloseClient());
 }
