@@ -274,8 +274,15 @@ void CViewPlenvo::Relayout(bool invalidate) {
         point.y += height;
     }
     UpdateScrollRange();
-    if (invalidate && !changed.IsZero()) {
-        InvalidateRectMm(changed);
+    if (invalidate) {
+        InvalidateGrid(changed);
+    }
+}
+
+void CViewPlenvo::InvalidateGrid(const gfx::RectF& changed) {
+    const gfx::RectF visible = gfx::RectF::Intersect(changed, GridArea());
+    if (!visible.IsZero()) {
+        InvalidateRectMm(visible);
     }
 }
 
@@ -293,12 +300,16 @@ void CViewPlenvo::RelayoutCell(CGridCell& cell) {
     const gfx::RectF before = line->Rect();
     gfx::RectF changed;
     line->Layout({before.x, before.y}, changed);
-    if (!changed.IsZero()) {
-        InvalidateRectMm(changed);
-    }
+    InvalidateGrid(changed);
     if (line->Rect().height != before.height) {
         Relayout(true); // the lines below move
     }
+}
+
+gfx::RectF CViewPlenvo::GridArea() const {
+    // The lines (and their icons) paint only here: scrolling leaves the header as it is.
+    return {position_.x + 10.0 - 2.0, position_.y + 40.0 - 2.0, size_.width - 10.0 + 2.0,
+            size_.height - 40.0 + 2.0};
 }
 
 void CViewPlenvo::UpdateScrollRange() {
@@ -347,7 +358,7 @@ void CViewPlenvo::RevealCaret() {
     }
     SetScrollOffset(offset);
     Relayout(true);
-    InvalidateSelf();
+    InvalidateGrid(GridArea());
 }
 
 void CViewPlenvo::OnScrollTrack(const std::string& parameter) {
@@ -366,7 +377,7 @@ void CViewPlenvo::OnScrollTrack(const std::string& parameter) {
     scrollOffset_ = -position;
     Relayout(true);
     SetScrollOffset(scrollOffset_);
-    InvalidateSelf();
+    InvalidateGrid(GridArea());
 }
 
 // --- Painting ---
@@ -434,8 +445,7 @@ void CViewPlenvo::Paint(gfx::Graphics& graphics, const gfx::RectF& clip, int /*l
                         gfx::StringFormat(), gfx::SolidBrush(0xFF757575));
 
     const int state = graphics.Save();
-    const gfx::RectF gridArea{x + 10.0 - 2.0, y + 40.0 - 2.0, width - 10.0 + 2.0,
-                              size_.height - 40.0 + 2.0};
+    const gfx::RectF gridArea = GridArea();
     graphics.SetClip(gridArea, gfx::CombineMode::Intersect);
     const gfx::RectF gridClip = gfx::RectF::Intersect(clip, gridArea);
     const LineIcons icons{addLineIcon_.get(), deleteLineIcon_.get()};
@@ -517,7 +527,7 @@ bool CViewPlenvo::HandleMouse(UINT message, WPARAM wParam, LPARAM lParam, LRESUL
         }
         SetScrollOffset(scrollOffset_);
         Relayout(true);
-        InvalidateSelf();
+        InvalidateGrid(GridArea());
         return true;
     }
     if (message == WM_MOUSEMOVE && dragging_) {

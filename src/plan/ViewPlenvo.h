@@ -119,6 +119,10 @@ private:
     // Scrolls the grid so that the focused cell's caret is in view, as typing and the arrow
     // keys move it; nothing when it already is.
     void RevealCaret();
+    // Where the grid is painted: the element below its header.
+    gfx::RectF GridArea() const;
+    // Repaints the part of `changed` that lies in the grid area.
+    void InvalidateGrid(const gfx::RectF& changed);
     bool HandleMouse(platform::UINT message, platform::WPARAM wParam, platform::LPARAM lParam,
                      platform::LRESULT& result, bool& done);
     void ShowPlanMenu(platform::LPARAM lParam);

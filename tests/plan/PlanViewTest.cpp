@@ -391,6 +391,14 @@ TEST_F(PlanRepaint, AKeyThatKeepsTheCellsHeightRepaintsOnlyThatCell) {
 
 TEST_F(PlanRepaint, AWheelStepCarriesTheCaretWithItsCellAndKeepsEveryCellsHeight) {
     OpenLong();
+    // The header (title, date) stays where it is: a step repaints the grid below it only.
+    const int gridTop = Pixels({0, plan->GetRect().y + 38.0, 1, 1}).y;
+    for (const int delta : {-120, 120}) {
+        Window().Paint();
+        Wheel(delta);
+        EXPECT_FALSE(Window().DirtyArea().Empty());
+        EXPECT_GE(Window().DirtyArea().y, gridTop - 1);
+    }
     ClickIn("row.a");
     Type(u"荷塘");
     std::vector<double> heights;
