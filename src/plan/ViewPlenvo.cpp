@@ -274,6 +274,11 @@ void CViewPlenvo::Relayout(bool invalidate) {
         point.y += height;
     }
     UpdateScrollRange();
+    // A cell scrolled under the header or past the bottom shows no caret there.
+    const gfx::RectF grid = GridArea();
+    for (const auto& cell : CollectCells([](CGridCell& c) { return c.TextHost() != nullptr; })) {
+        cell->TextHost()->SetVisibleArea(grid);
+    }
     if (invalidate) {
         InvalidateGrid(changed);
     }

@@ -399,29 +399,46 @@ TEST_F(PlanRepaint, AWheelStepCarriesTheCaretWithItsCellAndKeepsEveryCellsHeight
         EXPECT_FALSE(Window().DirtyArea().Empty());
         EXPECT_GE(Window().DirtyArea().y, gridTop - 1);
     }
-    ClickIn("row.a");
+    // A cell well below the header, so that the steps keep its caret in view.
+    ClickIn("f");
+    const auto cell = Focused();
+    ASSERT_TRUE(cell);
     Type(u"荷塘");
     std::vector<double> heights;
-    for (const auto& cell : plan->CollectCells([](CGridCell& c) { return !c.IsContainer(); })) {
-        heights.push_back(cell->Height());
+    for (const auto& c : plan->CollectCells([](CGridCell& c) { return !c.IsContainer(); })) {
+        heights.push_back(c->Height());
     }
     for (const int delta : {-120, -120, 120}) {
         const RectI caret = Window().ImeCursorArea();
-        const RectI text = plan->FindCell("row.a")->TextHost()->TxGetClientRect();
+        const RectI text = cell->TextHost()->TxGetClientRect();
         Wheel(delta);
-        const RectI moved = plan->FindCell("row.a")->TextHost()->TxGetClientRect();
+        const RectI moved = cell->TextHost()->TxGetClientRect();
         ASSERT_NE(moved.y, text.y) << "the wheel scrolled";
         EXPECT_EQ(Window().ImeCursorArea(),
                   (RectI{caret.x, caret.y + moved.y - text.y, caret.width, caret.height}));
     }
     std::vector<double> after;
-    for (const auto& cell : plan->CollectCells([](CGridCell& c) { return !c.IsContainer(); })) {
-        after.push_back(cell->Height());
+    for (const auto& c : plan->CollectCells([](CGridCell& c) { return !c.IsContainer(); })) {
+        after.push_back(c->Height());
     }
     EXPECT_EQ(after, heights);
     // Typing after the steps goes on at the caret shown.
     Type(u"月");
-    EXPECT_EQ(plan->FindCell("row.a")->GetText(), "荷塘月");
+    EXPECT_EQ(cell->GetText(), "荷塘月");
+
+    // Scrolled under the header the caret is not shown there; back in view, it is again.
+    const RectI shown = Window().ImeCursorArea();
+    int steps = 0;
+    while (cell->Rect().y > plan->GetRect().y + 20.0 && steps < 50) {
+        Wheel(-120);
+        ++steps;
+    }
+    ASSERT_LT(steps, 50);
+    EXPECT_EQ(Window().ImeCursorArea().x, richtext::kCaretHidden);
+    for (int i = 0; i < steps; ++i) {
+        Wheel(120);
+    }
+    EXPECT_EQ(Window().ImeCursorArea(), shown);
 }
 
 TEST_F(PlanRepaint, TypingPastTheBottomAndArrowsAboveTheTopScrollTheCaretIntoView) {

@@ -65,8 +65,36 @@ void CTextHost::MoveCaret(int dx, int dy) {
         return;
     }
     caret_ = {caret_.x + dx, caret_.y + dy};
-    if (caretShown_ && caretPlaced_ && window_) {
+    if (caretShown_ && caretPlaced_) {
+        ShowCaretPos();
+    }
+}
+
+void CTextHost::SetVisibleArea(const gfx::RectF& area) {
+    if (area == visibleArea_) {
+        return;
+    }
+    visibleArea_ = area;
+    if (caretPlaced_) {
+        ShowCaretPos();
+    }
+}
+
+void CTextHost::ShowCaretPos() {
+    if (!window_) {
+        return;
+    }
+    const double dpi = settings_.dpi;
+    const double top = gfx::PxToMm(caret_.y, dpi);
+    const double bottom = gfx::PxToMm(caret_.y + caretHeight_, dpi);
+    const bool seen =
+        visibleArea_.IsZero() || (top >= visibleArea_.y && bottom <= visibleArea_.Bottom() &&
+                                  gfx::PxToMm(caret_.x, dpi) >= visibleArea_.x &&
+                                  gfx::PxToMm(caret_.x, dpi) <= visibleArea_.Right());
+    if (seen) {
         window_->SetCaretPos(caret_.x, caret_.y);
+    } else {
+        window_->SetCaretPos(richtext::kCaretHidden, richtext::kCaretHidden);
     }
 }
 
@@ -194,8 +222,8 @@ bool CTextHost::TxSetCaretPos(int x, int y) {
     caretPlaced_ = x != richtext::kCaretHidden;
     if (caretPlaced_) {
         caret_ = {x, y};
-    }
-    if (window_) {
+        ShowCaretPos();
+    } else if (window_) {
         window_->SetCaretPos(x, y);
     }
     return true;

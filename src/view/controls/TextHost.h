@@ -58,6 +58,9 @@ public:
     // Stores a new rectangle (millimetres) only when it differs. A new size in pixels is told to
     // the engine; a rectangle that only moved carries the caret along.
     void SetRect(const gfx::RectF& rect);
+    // Where the text can be seen (millimetres), when its owner shows it through a smaller area
+    // (a scrolled grid under a header): the caret is not shown outside it. Empty: anywhere.
+    void SetVisibleArea(const gfx::RectF& area);
     // Another device's resolution (a printer's) for measuring and drawing from now on.
     void SetResolution(double dpi);
     const gfx::RectF& GetRect() const { return rect_; }
@@ -106,6 +109,9 @@ private:
     void ComputeExtent();
     void UpdateExtent();
     void MoveCaret(int dx, int dy);
+    // Gives the window the caret's place, or the hidden place when it lies outside the area
+    // where the text can be seen.
+    void ShowCaretPos();
 
     richtext::CharFormat charFormat_;
     richtext::ParaFormat paraFormat_;
@@ -122,6 +128,7 @@ private:
     // Whether the engine shows its caret, at a place (not hidden off the text).
     bool caretShown_ = false;
     bool caretPlaced_ = false;
+    gfx::RectF visibleArea_;
 };
 
 } // namespace Plenvo
