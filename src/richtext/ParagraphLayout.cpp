@@ -63,7 +63,7 @@ void CParagraphLayout::PrepareText(const CDocument& doc, const Paragraph& p,
         byteOf_.push_back(static_cast<int>(text_.size()));
     }
     styles_.clear();
-    endFormat_ = LocalFormat(doc, p.endFormat);
+    const std::uint32_t endFormat = LocalFormat(doc, p.endFormat);
     std::size_t at = 0;
     for (const Run& r : p.runs) {
         styles_.push_back({at, at + r.length, LocalFormat(doc, r.format)});
@@ -71,7 +71,7 @@ void CParagraphLayout::PrepareText(const CDocument& doc, const Paragraph& p,
     }
     const std::size_t chars = byteOf_.size() - 1;
     if (at < chars) {
-        styles_.push_back({at, chars, endFormat_});
+        styles_.push_back({at, chars, endFormat});
     }
 }
 
@@ -160,15 +160,33 @@ void CParagraphLayout::CollectWidths() {
     }
 }
 
+std::vector<CParagraphLayout::Chunk>::const_iterator
+CParagraphLayout::ChunkAt(std::size_t offset) const {
+    const auto after = std::upper_bound(chunks_.begin(), chunks_.end(), offset,
+                                        [](std::size_t v, const Chunk& c) { return v < c.start; });
+    return after - 1;
+}
+
+bool CParagraphLayout::IsLineSeparator(std::size_t offset) const {
+    return text_[static_cast<std::size_t>(byteOf_[offset])] == '\n';
+}
+
+int CParagraphLayout::Advance(std::size_t offset, int x) const {
+    // A tab reaches the next stop.
+    const int stop = ToPango(options_.tabStop);
+    if (stop > 0 && text_[static_cast<std::size_t>(byteOf_[offset])] == '\t') {
+        return (x / stop + 1) * stop - x;
+    }
+    return widths_[offset];
+}
+
 CParagraphLayout::Line CParagraphLayout::MakeLine(std::size_t start, std::size_t end, int top,
                                                   bool wrapped) const {
     Line line;
     line.start = start;
     line.end = end;
     line.top = top;
-    auto chunk = std::upper_bound(chunks_.begin(), chunks_.end(), start,
-                                  [](std::size_t v, const Chunk& c) { return v < c.start; });
-    for (--chunk; chunk != chunks_.end() && chunk->start < end; ++chunk) {
+    for (auto chunk = ChunkAt(start); chunk != chunks_.end() && chunk->start < end; ++chunk) {
         for (const GlyphRun& run : chunk->shaped->Runs()) {
             if (chunk->start + run.end > start && chunk->start + run.start < end) {
                 line.ascent = std::max(line.ascent, run.ascent);
@@ -178,12 +196,11 @@ CParagraphLayout::Line CParagraphLayout::MakeLine(std::size_t start, std::size_t
     }
     line.hangs = wrapped && attrs_[end - 1].is_white;
     std::size_t content = line.hangs ? end - 1 : end;
-    if (content > start && text_[static_cast<std::size_t>(byteOf_[content - 1])] == '\n') {
+    if (content > start && IsLineSeparator(content - 1)) {
         --content;
     }
-    const std::vector<int> advances = Advances(line);
     for (std::size_t c = start; c < content; ++c) {
-        line.width += advances[c - start];
+        line.width += Advance(c, line.width);
     }
     if (alignment_ == Alignment::Justify && wrapped && options_.width > 0) {
         // Between words where there are blanks; between characters in Chinese text.
@@ -205,15 +222,11 @@ CParagraphLayout::Line CParagraphLayout::MakeLine(std::size_t start, std::size_t
 std::vector<int> CParagraphLayout::Advances(const Line& line) const {
     std::vector<int> out;
     out.reserve(line.end - line.start);
-    const int stop = ToPango(options_.tabStop);
     const int gaps = std::abs(line.gaps);
     int x = 0;
     int gap = 0;
     for (std::size_t c = line.start; c < line.end; ++c) {
-        int w = widths_[c];
-        if (stop > 0 && text_[static_cast<std::size_t>(byteOf_[c])] == '\t') {
-            w = (x / stop + 1) * stop - x;
-        }
+        int w = Advance(c, x);
         if (line.hangs && c + 1 == line.end) {
             w = 0;
         }
@@ -236,7 +249,6 @@ void CParagraphLayout::BreakLines() {
     lines_.clear();
     const std::size_t chars = byteOf_.size() - 1;
     const int limit = options_.width > 0 ? ToPango(options_.width) : INT_MAX;
-    const int stop = ToPango(options_.tabStop);
     std::size_t start = 0;
     int top = 0;
     do {
@@ -256,10 +268,7 @@ void CParagraphLayout::BreakLines() {
                     lastBreak = i;
                 }
             }
-            int w = widths_[i];
-            if (stop > 0 && text_[static_cast<std::size_t>(byteOf_[i])] == '\t') {
-                w = (x / stop + 1) * stop - x;
-            }
+            const int w = Advance(i, x);
             if (i > start && x + w > limit && !attrs_[i].is_white) {
                 wrapped = true;
                 if (lastBreak > start) {
@@ -314,7 +323,7 @@ void CParagraphLayout::Align() {
 void CParagraphLayout::Build(const CDocument& doc, const Paragraph& p,
                              const LayoutOptions& options) {
     const double before = height_;
-    const std::vector<Line> old = std::move(lines_);
+    const bool wasBuilt = Built();
     formats_.clear();
     PrepareText(doc, p, options);
     UpdateAttrs({}, nullptr);
@@ -322,7 +331,7 @@ void CParagraphLayout::Build(const CDocument& doc, const Paragraph& p,
     ShapeRange(0, byteOf_.size() - 1, chunks_);
     CollectWidths();
     BreakLines();
-    damage_ = {0, height_ == before && !old.empty() ? height_ : HUGE_VAL};
+    damage_ = {0, height_ == before && wasBuilt ? height_ : HUGE_VAL};
 }
 
 void CParagraphLayout::Rebuild(const CDocument& doc, const Paragraph& p,
@@ -381,7 +390,7 @@ void CParagraphLayout::Rebuild(const CDocument& doc, const Paragraph& p,
     }
     CollectWidths();
     BreakLines();
-    SetDamage(old, before, &span);
+    SetDamage(old, before, span);
 }
 
 void CParagraphLayout::SetWidth(const LayoutOptions& options) {
@@ -391,19 +400,19 @@ void CParagraphLayout::SetWidth(const LayoutOptions& options) {
 }
 
 void CParagraphLayout::SetDamage(const std::vector<Line>& old, double oldHeight,
-                                 const EditSpan* span) {
+                                 const EditSpan& span) {
     std::size_t first = 0;
     while (first < lines_.size() && first < old.size() && lines_[first] == old[first] &&
-           lines_[first].end <= span->start) {
+           lines_[first].end <= span.start) {
         ++first;
     }
     const auto delta =
-        static_cast<std::ptrdiff_t>(span->newEnd) - static_cast<std::ptrdiff_t>(span->oldEnd);
+        static_cast<std::ptrdiff_t>(span.newEnd) - static_cast<std::ptrdiff_t>(span.oldEnd);
     std::size_t last = lines_.size();
     std::size_t o = old.size();
     while (last > first + 1 && o > 0) {
         Line moved = old[o - 1];
-        if (moved.start <= span->oldEnd) {
+        if (moved.start <= span.oldEnd) {
             break;
         }
         moved.start = static_cast<std::size_t>(static_cast<std::ptrdiff_t>(moved.start) + delta);
@@ -424,9 +433,8 @@ void CParagraphLayout::SetDamage(const std::vector<Line>& old, double oldHeight,
 std::vector<CParagraphLayout::Piece>
 CParagraphLayout::Pieces(const Line& line, const std::vector<int>& advances) const {
     std::vector<Piece> pieces;
-    auto chunk = std::upper_bound(chunks_.begin(), chunks_.end(), line.start,
-                                  [](std::size_t v, const Chunk& c) { return v < c.start; });
-    for (--chunk; chunk != chunks_.end() && chunk->start < line.end; ++chunk) {
+    for (auto chunk = ChunkAt(line.start); chunk != chunks_.end() && chunk->start < line.end;
+         ++chunk) {
         for (const GlyphRun& run : chunk->shaped->Runs()) {
             const std::size_t a = std::max(line.start, chunk->start + run.start);
             const std::size_t b = std::min(line.end, chunk->start + run.end);
@@ -700,7 +708,7 @@ std::vector<CParagraphLayout::Band> CParagraphLayout::Ranges(std::size_t start,
 std::pair<std::size_t, std::size_t> CParagraphLayout::LineAt(std::size_t offset) const {
     const Line& line = LineOf(std::min(offset, Length()));
     std::size_t end = line.end;
-    if (end > line.start && text_[static_cast<std::size_t>(byteOf_[end - 1])] == '\n') {
+    if (end > line.start && IsLineSeparator(end - 1)) {
         --end;
     }
     return {line.start, std::min(end, Length())};

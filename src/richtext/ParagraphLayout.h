@@ -130,6 +130,11 @@ private:
     void ShapeRange(std::size_t start, std::size_t end, std::vector<Chunk>& out);
     void CollectWidths();
     void BreakLines();
+    // The chunk that holds a character.
+    std::vector<Chunk>::const_iterator ChunkAt(std::size_t offset) const;
+    bool IsLineSeparator(std::size_t offset) const;
+    // A character's advance when it starts at x on its line.
+    int Advance(std::size_t offset, int x) const;
     Line MakeLine(std::size_t start, std::size_t end, int top, bool wrapped) const;
     void Align();
     // Advances of the line's characters as drawn: tabs, justification and a hanging blank.
@@ -139,7 +144,7 @@ private:
             std::size_t offset) const;
     const Line& LineOf(std::size_t offset) const;
     std::size_t LineIndexAt(double y) const;
-    void SetDamage(const std::vector<Line>& old, double oldHeight, const EditSpan* span);
+    void SetDamage(const std::vector<Line>& old, double oldHeight, const EditSpan& span);
     void DrawPiece(cairo_t* cr, const Piece& piece, const std::vector<int>& advances,
                    std::size_t lineStart, double x, double baseline) const;
     std::uint32_t LocalFormat(const CDocument& doc, std::uint32_t id);
@@ -152,7 +157,6 @@ private:
     std::vector<PangoLogAttr> attrs_;
     std::vector<Style> styles_;
     std::vector<CharFormat> formats_; // kept across edits: chunks refer to them by index
-    std::uint32_t endFormat_ = 0;
     LayoutOptions options_;
     Alignment alignment_ = Alignment::Left;
     std::vector<Chunk> chunks_;

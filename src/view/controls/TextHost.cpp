@@ -85,12 +85,12 @@ void CTextHost::ShowCaretPos() {
         return;
     }
     const double dpi = settings_.dpi;
+    const double x = gfx::PxToMm(caret_.x, dpi);
     const double top = gfx::PxToMm(caret_.y, dpi);
     const double bottom = gfx::PxToMm(caret_.y + caretHeight_, dpi);
     const bool seen =
-        visibleArea_.IsZero() || (top >= visibleArea_.y && bottom <= visibleArea_.Bottom() &&
-                                  gfx::PxToMm(caret_.x, dpi) >= visibleArea_.x &&
-                                  gfx::PxToMm(caret_.x, dpi) <= visibleArea_.Right());
+        visibleArea_.IsZero() || (x >= visibleArea_.x && x <= visibleArea_.Right() &&
+                                  top >= visibleArea_.y && bottom <= visibleArea_.Bottom());
     if (seen) {
         window_->SetCaretPos(caret_.x, caret_.y);
     } else {
