@@ -16,6 +16,9 @@
 #include <sys/ucontext.h>
 #include <unistd.h>
 
+// Defined only by the crash tests' child, to fault inside the handler while it writes the dump.
+extern "C" __attribute__((weak)) void PlenvoFaultWhileWritingDump();
+
 namespace Plenvo {
 
 namespace {
@@ -275,6 +278,9 @@ bool WriteDump(const CrashInfo& crash) {
                                             O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644));
     if (fd < 0) {
         return false;
+    }
+    if (&PlenvoFaultWhileWritingDump) {
+        PlenvoFaultWhileWritingDump();
     }
     const bool written = state->writer.Write(fd, crash, state->threads, state->slotCount.load());
     return syscall(SYS_close, fd) == 0 && written;

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -23,6 +24,8 @@ struct Crash {
     pid_t pid = 0;
     std::optional<int> exitCode;
     std::map<std::string, unsigned long long> said;
+    // Every thread that announced a crash, in order.
+    std::vector<unsigned long long> crashingTids;
     std::string output;
 };
 
@@ -39,7 +42,8 @@ protected:
     }
     void TearDown() override { fs::remove_all(folder_); }
 
-    Crash Run(const std::string& mode, const std::string& dumpPath) {
+    // waitMs bounds how long a child may take to end: a handler that loops or hangs fails here.
+    Crash Run(const std::string& mode, const std::string& dumpPath, int waitMs = 30000) {
         testsupport::Process child({PLENVO_CRASH_CHILD, mode, dumpPath}, folder_.string(), {},
                                    (folder_ / "output.txt").string());
         if (mode == "wait") {
@@ -50,15 +54,18 @@ protected:
         }
         Crash crash;
         crash.pid = child.Pid();
-        crash.exitCode = child.Wait(30000);
+        crash.exitCode = child.Wait(waitMs);
         crash.output = child.Output();
         std::istringstream lines(crash.output);
         std::string line;
         while (std::getline(lines, line)) {
             const auto equals = line.find('=');
             if (equals != std::string::npos) {
-                crash.said[line.substr(0, equals)] =
-                    std::strtoull(line.c_str() + equals + 1, nullptr, 16);
+                const auto value = std::strtoull(line.c_str() + equals + 1, nullptr, 16);
+                crash.said[line.substr(0, equals)] = value;
+                if (line.compare(0, equals, "tid") == 0) {
+                    crash.crashingTids.push_back(value);
+                }
             }
         }
         return crash;
@@ -144,6 +151,33 @@ TEST_F(CrashCaptureTest, NullWriteLeavesDumpAndStartsSuccessor) {
     EXPECT_EQ(dump->Exception()->flags, static_cast<std::uint32_t>(SEGV_MAPERR));
 }
 
+// What a developer reads from a dump a client uploaded: the signal, the crashing thread and its
+// frames, named by function and source line from the files whose build ids match.
+TEST_F(CrashCaptureTest, DumpStackPrintsTheCrashingThreadSymbolised) {
+    const Crash crash = Run("null", dumpPath_);
+    ASSERT_TRUE(crash.exitCode.has_value());
+    SuccessorArguments();
+    const std::string command = std::string("'") + PLENVO_DUMPSTACK + "' '" + dumpPath_ + "' 2>&1";
+    FILE* pipe = popen(command.c_str(), "r");
+    ASSERT_NE(pipe, nullptr);
+    std::string printed;
+    char buffer[4096];
+    for (std::size_t got; (got = std::fread(buffer, 1, sizeof(buffer), pipe)) > 0;) {
+        printed.append(buffer, got);
+    }
+    ASSERT_EQ(pclose(pipe), 0) << printed;
+    std::ostringstream crashed;
+    crashed << "Thread " << crash.said.at("tid") << " crashed";
+    EXPECT_NE(printed.find("Crash: SIGSEGV"), std::string::npos) << printed;
+    EXPECT_NE(printed.find(crashed.str()), std::string::npos) << printed;
+    // Frame 0 is the faulting write, the next the function that called it.
+    const auto ip = printed.find("  0  0x");
+    ASSERT_NE(ip, std::string::npos) << printed;
+    EXPECT_NE(printed.find("WriteNull", ip), std::string::npos) << printed;
+    EXPECT_NE(printed.find("CallWriteNull", ip), std::string::npos) << printed;
+    EXPECT_NE(printed.find("CrashChild.cpp:", ip), std::string::npos) << printed;
+}
+
 // Memory that the maps call readable may still fault when read (a file shorter than its
 // mapping, a region another thread unmaps meanwhile): the dump is written all the same.
 TEST_F(CrashCaptureTest, ModuleThatFaultsWhenReadStillLeavesDump) {
@@ -165,6 +199,18 @@ TEST_F(CrashCaptureTest, AbortLeavesDump) {
     ExpectCrashDump(Run("abort", dumpPath_), SIGABRT);
 }
 
+// The processor's own faults: division by zero, an illegal instruction, a read of a mapped page
+// past its file's end.
+TEST_F(CrashCaptureTest, EveryOtherFatalSignalLeavesDump) {
+    for (const auto& [mode, signal] : std::vector<std::pair<std::string, int>>{
+             {"fpe", SIGFPE}, {"ill", SIGILL}, {"bus", SIGBUS}}) {
+        SCOPED_TRACE(mode);
+        fs::remove(dumpPath_);
+        fs::remove(folder_ / "restarted.txt");
+        ExpectCrashDump(Run(mode, dumpPath_), signal);
+    }
+}
+
 TEST_F(CrashCaptureTest, CrashOnSecondThreadNamesThatThread) {
     const Crash crash = Run("thread", dumpPath_);
     ExpectCrashDump(crash, SIGSEGV);
@@ -181,6 +227,46 @@ TEST_F(CrashCaptureTest, CrashOnSecondThreadNamesThatThread) {
 // its alternate signal stack comes from the thread start.
 TEST_F(CrashCaptureTest, StackOverflowOnEarlyThreadLeavesDump) {
     ExpectCrashDump(Run("overflow", dumpPath_), SIGSEGV);
+}
+
+TEST_F(CrashCaptureTest, StackOverflowOnLaterThreadLeavesDump) {
+    ExpectCrashDump(Run("late-overflow", dumpPath_), SIGSEGV);
+}
+
+// Two threads fault together: one dump, naming one of them, with the other listed by its
+// registers; the process ends once.
+TEST_F(CrashCaptureTest, TwoThreadsCrashingTogetherLeaveOneDump) {
+    const Crash crash = Run("twice", dumpPath_);
+    ASSERT_TRUE(crash.exitCode.has_value()) << "the child did not end";
+    EXPECT_EQ(*crash.exitCode, 128 + SIGSEGV) << crash.output;
+    ASSERT_EQ(crash.crashingTids.size(), 2u) << crash.output;
+    std::string error;
+    const auto dump = CMinidumpFile::Load(dumpPath_, error);
+    ASSERT_TRUE(dump && dump->Exception()) << error;
+    const std::uint32_t named = dump->Exception()->tid;
+    EXPECT_TRUE(named == crash.crashingTids[0] || named == crash.crashingTids[1]) << named;
+    for (const auto tid : crash.crashingTids) {
+        const auto* thread = dump->Thread(static_cast<std::uint32_t>(tid));
+        ASSERT_NE(thread, nullptr) << "crashing thread " << tid << " is not listed";
+        EXPECT_NE(std::uint64_t{thread->context.rip}, 0u) << "thread " << tid;
+        EXPECT_FALSE(thread->stack.empty()) << "thread " << tid;
+    }
+    EXPECT_EQ(SuccessorArguments(), (std::vector<std::string>{"-dmp", dumpPath_}));
+}
+
+// A fault inside the handler itself, while the dump is being written, ends the process: it
+// neither handles its own crash again nor waits for itself. After abort the fault is a second
+// fatal signal that reaches the handler; after a null write it is the same signal, which the
+// system delivers with its default action.
+TEST_F(CrashCaptureTest, FaultInsideHandlerEndsTheProcess) {
+    const Crash afterAbort = Run("handler-abort", dumpPath_, 15000);
+    ASSERT_TRUE(afterAbort.exitCode.has_value()) << "a fault in the handler kept the process";
+    EXPECT_EQ(*afterAbort.exitCode, 128 + SIGSEGV) << afterAbort.output;
+
+    const Crash afterNull = Run("handler-null", dumpPath_, 15000);
+    ASSERT_TRUE(afterNull.exitCode.has_value()) << "a fault in the handler kept the process";
+    EXPECT_EQ(*afterNull.exitCode, -1) << "ended by the signal itself: " << afterNull.output;
+    EXPECT_FALSE(fs::exists(folder_ / "restarted.txt")) << "no successor after a broken handler";
 }
 
 TEST_F(CrashCaptureTest, SignalFromOutsideLeavesDump) {

@@ -39,10 +39,45 @@ __attribute__((noinline, no_sanitize("undefined"))) void WriteNull() {
     *nowhere = 1;
 }
 
+__attribute__((noinline, no_sanitize("undefined"))) void WriteNullQuietly() {
+    *nowhere = 3;
+}
+
 __attribute__((noinline)) void Abort() {
     Say("ret", reinterpret_cast<unsigned long long>(__builtin_return_address(0)));
     SayFrame();
     std::abort();
+}
+
+// The undefined-behaviour checker would stop the division before the processor faults.
+__attribute__((noinline, no_sanitize("undefined"))) int DivideByZero() {
+    Say("ret", reinterpret_cast<unsigned long long>(__builtin_return_address(0)));
+    SayFrame();
+    // Both unknown to the compiler, which would otherwise turn 1 / x into a comparison.
+    volatile int numerator = 7;
+    volatile int zero = 0;
+    return numerator / zero;
+}
+
+__attribute__((noinline)) void IllegalInstruction() {
+    Say("ret", reinterpret_cast<unsigned long long>(__builtin_return_address(0)));
+    SayFrame();
+    __builtin_trap();
+}
+
+// A page of a mapping that lies past the end of its file: reading it raises SIGBUS.
+__attribute__((noinline)) int ReadPastFileEnd() {
+    const int fd = open("short.bin", O_RDWR | O_CREAT | O_TRUNC, 0644);
+    if (fd < 0 || write(fd, "x", 1) != 1) {
+        std::exit(4);
+    }
+    void* mapped = mmap(nullptr, 8192, PROT_READ, MAP_PRIVATE, fd, 0);
+    if (mapped == MAP_FAILED) {
+        std::exit(5);
+    }
+    Say("ret", reinterpret_cast<unsigned long long>(__builtin_return_address(0)));
+    SayFrame();
+    return static_cast<volatile char*>(mapped)[4096];
 }
 
 // A file that looks like a module but ends inside its first page, mapped two pages long: its
@@ -77,12 +112,21 @@ __attribute__((noinline)) int Recurse(int depth) {
     return Recurse(depth + 1) + frame[0];
 }
 
+// Set by the "handler" modes: the crash handler faults while it writes the dump.
+std::atomic<bool> faultWhileWriting{false};
+
 __attribute__((noinline)) void CallWriteNull() {
     WriteNull();
     std::printf("not reached\n");
 }
 
 } // namespace
+
+extern "C" __attribute__((no_sanitize("undefined"))) void PlenvoFaultWhileWritingDump() {
+    if (faultWhileWriting) {
+        *nowhere = 2;
+    }
+}
 
 int main(int argc, char** argv) {
     if (argc >= 2 && std::strcmp(argv[1], "-dmp") == 0) {
@@ -93,7 +137,11 @@ int main(int argc, char** argv) {
         return 0;
     }
     if (argc < 3) {
-        std::fprintf(stderr, "usage: %s null|abort|thread|overflow DUMP\n", argv[0]);
+        std::fprintf(
+            stderr,
+            "usage: %s null|truncated|abort|fpe|ill|bus|thread|twice|overflow|late-overflow|"
+            "handler-null|handler-abort|wait DUMP\n",
+            argv[0]);
         return 2;
     }
     const std::string mode = argv[1];
@@ -122,9 +170,39 @@ int main(int argc, char** argv) {
         CallWriteNull();
     } else if (mode == "abort") {
         Abort();
+    } else if (mode == "fpe") {
+        std::exit(DivideByZero());
+    } else if (mode == "ill") {
+        IllegalInstruction();
+    } else if (mode == "bus") {
+        std::exit(ReadPastFileEnd());
     } else if (mode == "thread") {
         std::thread second([] { CallWriteNull(); });
         second.join();
+    } else if (mode == "twice") {
+        // Two threads fault at the same moment: one writes the dump, the other waits in it.
+        std::atomic<int> arrived{0};
+        auto crash = [&] {
+            SayFrame();
+            ++arrived;
+            while (arrived < 2) {
+            }
+            WriteNullQuietly();
+        };
+        std::thread first(crash);
+        std::thread second(crash);
+        first.join();
+        second.join();
+    } else if (mode == "late-overflow") {
+        // Started after the capture was installed, as the upload thread is.
+        std::thread late([] { Recurse(0); });
+        late.join();
+    } else if (mode == "handler-null") {
+        faultWhileWriting = true;
+        CallWriteNull();
+    } else if (mode == "handler-abort") {
+        faultWhileWriting = true;
+        Abort();
     } else if (mode == "wait") {
         std::printf("ready\n");
         std::fflush(stdout);
