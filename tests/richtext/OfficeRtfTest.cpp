@@ -20,9 +20,12 @@ using testing::AllText;
 using testing::ParagraphText;
 using testing::Spans;
 
+// The host's default face is none of the font table's, so that a face read from the table cannot
+// come from the defaults by chance.
 CharFormat Defaults() {
     CharFormat f;
-    f.face = "宋体";
+    f.face = "Segoe UI";
+    f.charset = 0;
     f.heightTwips = 240;
     return f;
 }
