@@ -244,13 +244,17 @@ TEST(OfficeRtf, TheCodePageFollowsTheTextNotTheFonts) {
     EXPECT_EQ(
         CRtfWriter::Write(MixedDocument("MS Mincho", 128)).rfind("{\\rtf1\\ansi\\ansicpg936", 0),
         0u);
-    CDocument latin(Defaults());
+    // Nor does a GB2312 face make other text Chinese.
+    CharFormat song = Defaults();
+    song.face = "宋体";
+    song.charset = 134;
+    CDocument latin(song);
     latin.Append(U"Only Latin text, café.", 0);
     EXPECT_EQ(CRtfWriter::Write(latin).rfind("{\\rtf1\\ansi\\ansicpg1252", 0), 0u);
-    CDocument japanese(Defaults());
+    CDocument japanese(song);
     japanese.Append(U"日本語のテキスト", 0);
     EXPECT_EQ(CRtfWriter::Write(japanese).rfind("{\\rtf1\\ansi\\ansicpg932", 0), 0u);
-    CDocument russian(Defaults());
+    CDocument russian(song);
     russian.Append(U"Урок", 0);
     EXPECT_EQ(CRtfWriter::Write(russian).rfind("{\\rtf1\\ansi\\ansicpg1251", 0), 0u);
 }
