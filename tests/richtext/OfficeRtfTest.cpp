@@ -148,6 +148,30 @@ TEST(OfficeRtf, TheLastGroupOfAParagraphKeepsItsFormat) {
     EXPECT_TRUE(Spans(doc, 0)[0].format.bold);
 }
 
+TEST(OfficeRtf, CodePageBytesKeepTheFormatTheyWereReadIn) {
+    // Bytes wait to be converted as one run; a format changing after them must not reach back.
+    CDocument doc = ReadBody("\\f6 \\'d6\\'d0\\b\\'ce\\'c4\\b0 x{\\highlight1 y}\\'d6\\'d0 z"
+                             "{\\fs40 \\'ce\\'c4}\\cf1 w");
+    const auto spans = Spans(doc, 0);
+    ASSERT_EQ(spans.size(), 7u) << AllText(doc);
+    EXPECT_EQ(spans[0].text, "中");
+    EXPECT_FALSE(spans[0].format.bold);
+    EXPECT_EQ(spans[1].text, "文");
+    EXPECT_TRUE(spans[1].format.bold);
+    EXPECT_EQ(spans[2].text, "x");
+    EXPECT_FALSE(spans[2].format.bold);
+    EXPECT_TRUE(spans[2].format.autoBackground);
+    EXPECT_EQ(spans[3].text, "y");
+    EXPECT_FALSE(spans[3].format.autoBackground);
+    EXPECT_EQ(spans[4].text, "中 z");
+    EXPECT_TRUE(spans[4].format.autoBackground);
+    EXPECT_EQ(spans[4].format.heightTwips, 240);
+    EXPECT_EQ(spans[5].text, "文");
+    EXPECT_EQ(spans[5].format.heightTwips, 400);
+    EXPECT_EQ(spans[6].text, "w");
+    EXPECT_FALSE(spans[6].format.autoColor);
+}
+
 TEST(OfficeRtf, ListNumbersKeepTheNumberAndOneTab) {
     const CDocument doc = ReadBody(
         // The commercial suite: \listtext with its own formatting, then the text.
