@@ -19,6 +19,12 @@ json Body(const std::string& reply) {
     return at == std::string::npos ? json() : json::parse(reply.substr(at + 4), nullptr, false);
 }
 
+// What the service said before it closed the connection: a status and the reply's `error`.
+void ExpectRefusal(const RawConnection& connection, int status, const std::string& error) {
+    EXPECT_EQ(Status(connection.Received()), status);
+    EXPECT_EQ(Body(connection.Received()).value("error", ""), error);
+}
+
 // Room for the test's own sockets on both ends.
 void RaiseFileLimit() {
     rlimit files{};
@@ -98,8 +104,7 @@ TEST_F(HostileClientTest, TrickledHeadersAreCutOffAtTheDeadline) {
         closed = slow.ClosedByService(50ms);
     }
     ASSERT_TRUE(closed) << "still open after 200 trickled lines";
-    EXPECT_EQ(Status(slow.Received()), 408);
-    EXPECT_EQ(Body(slow.Received()).value("error", ""), "请求超时，请检查网络后重试");
+    ExpectRefusal(slow, 408, "请求超时，请检查网络后重试");
     EXPECT_EQ(Status(Ordinary(10s)), 200);
 }
 
@@ -127,7 +132,7 @@ TEST_F(HostileClientTest, ABodySlowerThanTheDeadlineIsCutOff) {
     }
     ASSERT_TRUE(closed) << "the whole body was taken at a trickle";
     EXPECT_LT(sent, body.size());
-    EXPECT_EQ(Status(slow.Received()), 408);
+    ExpectRefusal(slow, 408, "请求超时，请检查网络后重试");
     EXPECT_EQ(store_->VersionCount(id), 0u);
     // The same save at an ordinary pace is taken.
     EXPECT_EQ(Save(teacher, id, "1.0.0", {{"template.keypoints.value", "a"}}).value("ok", false),
@@ -173,8 +178,7 @@ TEST_F(HostileClientTest, OneAddressCannotTakeEveryConnection) {
     RawConnection ninth(port_, "127.0.3.1");
     ninth.Send(kTemplateRequest);
     ASSERT_TRUE(ninth.ClosedByService(10s));
-    EXPECT_EQ(Status(ninth.Received()), 503);
-    EXPECT_EQ(Body(ninth.Received()).value("error", ""), "来自同一地址的连接过多，请稍后再试");
+    ExpectRefusal(ninth, 503, "来自同一地址的连接过多，请稍后再试");
     EXPECT_EQ(Status(Ordinary(10s)), 200);
 }
 
@@ -210,8 +214,7 @@ TEST_F(HostileClientTest, RequestsTooLargeToTakeAreRefusedWithAReason) {
     for (int i = 0; i < 20 && !longHead.ClosedByService(0ms); ++i)
         longHead.Send(filler);
     ASSERT_TRUE(longHead.ClosedByService(30s));
-    EXPECT_EQ(Status(longHead.Received()), 431);
-    EXPECT_EQ(Body(longHead.Received()).value("error", ""), "请求头过大");
+    ExpectRefusal(longHead, 431, "请求头过大");
 
     RawConnection greedy(port_);
     ASSERT_TRUE(greedy.Send("POST /plenvo/event/save?id=1&t=1.0.0 HTTP/1.1\r\nHost: x\r\n"
@@ -220,8 +223,7 @@ TEST_F(HostileClientTest, RequestsTooLargeToTakeAreRefusedWithAReason) {
     for (int i = 0; i < 160 && !greedy.ClosedByService(0ms); ++i)
         greedy.Send(chunk);
     ASSERT_TRUE(greedy.ClosedByService(30s)) << "held until the request deadline";
-    EXPECT_EQ(Status(greedy.Received()), 413);
-    EXPECT_EQ(Body(greedy.Received()).value("error", ""), "请求数据过大");
+    ExpectRefusal(greedy, 413, "请求数据过大");
     EXPECT_EQ(Status(Ordinary(10s)), 200);
 }
 
