@@ -6,8 +6,9 @@
 // is taken (the paint reaching the X server). The windows run in child processes of this program: a
 // page window with a 5,000-character edit field, the main screen template (a button to hover, the
 // history list with 1,000 plans to scroll), the main screen with an open plan of 300 cells in its
-// content area and, as the anchor, a plain GtkTextView holding the same text. Keys are 50 ms apart,
-// as a fast typist's.
+// content area and, as the anchors, a plain GtkTextView holding the same text, a GtkButton where
+// our button is and a bare drawing area repainting that button's rectangle (the path's floor). Keys
+// are 50 ms apart, as a fast typist's.
 #include "BenchPlanData.h"
 
 #include "plan/PlanElements.h"
@@ -212,6 +213,64 @@ int RunTextView() {
     gtk_container_add(GTK_CONTAINER(window), view);
     gtk_widget_show_all(window);
     gtk_widget_grab_focus(view);
+    AnnounceWindow(window);
+    gtk_main();
+    return 0;
+}
+
+// Where the main template's new-plan button lies in the window, for the hover anchors.
+constexpr GdkRectangle kButton{23, 61, 190, 50};
+
+// The hover anchors: a GtkButton where our button is (GTK's own hover, through its style and its
+// frame clock), and the floor of this path: a bare drawing area that repaints the same rectangle
+// when the pointer crosses it, painted and flushed as our window paints an input's damage.
+int RunHoverAnchor(bool button) {
+    gtk_init(nullptr, nullptr);
+    GtkWidget* window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
+    gtk_window_set_default_size(GTK_WINDOW(window), kWindowWidth, kWindowHeight);
+    gtk_window_move(GTK_WINDOW(window), kWindowX, kWindowY);
+    if (button) {
+        GtkWidget* fixed = gtk_fixed_new();
+        GtkWidget* b = gtk_button_new_with_label("＋  新建教案");
+        gtk_widget_set_size_request(b, kButton.width, kButton.height);
+        gtk_fixed_put(GTK_FIXED(fixed), b, kButton.x, kButton.y);
+        gtk_container_add(GTK_CONTAINER(window), fixed);
+    } else {
+        static bool inside = false;
+        GtkWidget* area = gtk_drawing_area_new();
+        gtk_widget_set_app_paintable(window, TRUE);
+        gtk_widget_set_app_paintable(area, TRUE);
+        gtk_widget_add_events(area, GDK_POINTER_MOTION_MASK);
+        g_signal_connect(area, "draw", G_CALLBACK(+[](GtkWidget*, cairo_t* cr, gpointer) {
+                             cairo_set_source_rgb(cr, 1, 1, 1);
+                             cairo_paint(cr);
+                             if (inside) {
+                                 cairo_set_source_rgb(cr, 0.85, 0.9, 1);
+                                 gdk_cairo_rectangle(cr, &kButton);
+                                 cairo_fill(cr);
+                             }
+                             return TRUE;
+                         }),
+                         nullptr);
+        g_signal_connect(
+            area, "motion-notify-event", G_CALLBACK(+[](GtkWidget* w, GdkEventMotion* m, gpointer) {
+                const bool now = m->x >= kButton.x && m->x < kButton.x + kButton.width &&
+                                 m->y >= kButton.y && m->y < kButton.y + kButton.height;
+                if (now != inside) {
+                    inside = now;
+                    gtk_widget_queue_draw_area(w, kButton.x, kButton.y, kButton.width,
+                                               kButton.height);
+                    G_GNUC_BEGIN_IGNORE_DEPRECATIONS
+                    gdk_window_process_updates(gtk_widget_get_window(w), FALSE);
+                    G_GNUC_END_IGNORE_DEPRECATIONS
+                    gdk_display_flush(gtk_widget_get_display(w));
+                }
+                return TRUE;
+            }),
+            nullptr);
+        gtk_container_add(GTK_CONTAINER(window), area);
+    }
+    gtk_widget_show_all(window);
     AnnounceWindow(window);
     gtk_main();
     return 0;
@@ -440,12 +499,21 @@ void BM_TypingNearStart_GtkTextView(benchmark::State& state) {
 }
 
 // The pointer goes onto "＋  新建教案" and off it again; each crossing repaints the button.
-void BM_HoverButton(benchmark::State& state) {
+void Hover(benchmark::State& state, const char* which) {
     const int x = kWindowX + 118, onY = kWindowY + 86, offY = kWindowY + 140;
     Session(
-        state, "main", [&](Screen& screen, const Child&) { screen.Move(x, offY); }, 200,
+        state, which, [&](Screen& screen, const Child&) { screen.Move(x, offY); }, 200,
         std::chrono::milliseconds(30),
         [&](Screen& screen, int i) { screen.Move(x, i % 2 == 0 ? onY : offY); });
+}
+void BM_HoverButton(benchmark::State& state) {
+    Hover(state, "main");
+}
+void BM_HoverButton_GtkButton(benchmark::State& state) {
+    Hover(state, "gtkbutton");
+}
+void BM_HoverButton_Floor(benchmark::State& state) {
+    Hover(state, "floor");
 }
 
 // One wheel step over the history list of 1,000 plans, down then back up.
@@ -484,6 +552,8 @@ LATENCY(BM_TypingMiddle_GtkTextView);
 LATENCY(BM_TypingNearStart_Edit);
 LATENCY(BM_TypingNearStart_GtkTextView);
 LATENCY(BM_HoverButton);
+LATENCY(BM_HoverButton_GtkButton);
+LATENCY(BM_HoverButton_Floor);
 LATENCY(BM_WheelStepHistoryList);
 LATENCY(BM_TypingInPlanCell);
 LATENCY(BM_WheelStepPlan);
@@ -493,7 +563,13 @@ LATENCY(BM_WheelStepPlan);
 int main(int argc, char** argv) {
     if (argc >= 3 && std::string(argv[1]) == "--window") {
         const std::string which = argv[2];
-        return which == "textview" ? RunTextView() : RunPageWindow(which);
+        if (which == "textview") {
+            return RunTextView();
+        }
+        if (which == "gtkbutton" || which == "floor") {
+            return RunHoverAnchor(which == "gtkbutton");
+        }
+        return RunPageWindow(which);
     }
     // Our own display unless one is named for the run.
     std::unique_ptr<testsupport::Xvfb> display;

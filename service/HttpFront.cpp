@@ -259,8 +259,7 @@ void HttpFront::OnEvent(Connection& c, uint32_t events, Clock::time_point now) {
 }
 
 void HttpFront::Receive(Connection& c, Clock::time_point now) {
-    // Never buffer more than one largest request and the start of a next one.
-    const size_t cap = limits_.maxHeadBytes + maxBodyBytes_ + 64 * 1024;
+    const size_t cap = ReceiveCap();
     char buffer[65536];
     bool gone = false;
     while (c.in.size() < cap) {
@@ -278,15 +277,12 @@ void HttpFront::Receive(Connection& c, Clock::time_point now) {
     if (buffered_ > limits_.maxBufferedBytes && c.in.size() > limits_.maxHeadBytes) {
         // Many large uploads at a crawl would together hold memory without end; past the
         // budget, a connection in the middle of a body is let go.
-        int fd = c.fd;
-        Watch(c, 0);
-        c.fd = -1;
-        Close(c.id);
-        return Reject(fd, 503, "服务器繁忙，请稍后再试");
+        return Refuse(c, 503, "服务器繁忙，请稍后再试");
     }
+    // Framing may refuse the request and close the connection.
+    const uint64_t id = c.id;
     Frame(c, now);
-    auto it = connections_.find(c.id);
-    if (it == connections_.end())
+    if (connections_.find(id) == connections_.end())
         return;
     if (gone) {
         // The client is done sending: a request taken whole still gets its reply.
@@ -316,13 +312,14 @@ void HttpFront::Frame(Connection& c, Clock::time_point now) {
     }
     RequestFrame frame = FrameRequest(c.in, limits_.maxHeadBytes, maxBodyBytes_);
     if (frame.state == RequestFrame::State::HeadTooLarge) {
-        int fd = c.fd;
-        Watch(c, 0);
-        c.fd = -1;
-        Close(c.id);
-        return Reject(fd, 431, "请求头过大");
+        return Refuse(c, 431, "请求头过大");
     }
     c.headSeen = frame.headLength > 0;
+    if (frame.state == RequestFrame::State::Incomplete && c.in.size() >= ReceiveCap()) {
+        // Framing that outgrows every byte allowed (tiny chunks with long extensions) would
+        // stop being read and wake the loop again and again until its deadline.
+        return Refuse(c, 413, "请求数据过大");
+    }
     if (frame.state == RequestFrame::State::Incomplete) {
         if (frame.expectsContinue && !c.continueSent) {
             // Answered here: the library would answer only once the whole body had arrived,
@@ -434,12 +431,7 @@ void HttpFront::Sweep(Clock::time_point now) {
     for (uint64_t id : expired)
         Close(id);
     for (uint64_t id : late) {
-        Connection& c = *connections_[id];
-        int fd = c.fd;
-        Watch(c, 0);
-        c.fd = -1;
-        Close(id);
-        Reject(fd, 408, "请求超时，请检查网络后重试");
+        Refuse(*connections_[id], 408, "请求超时，请检查网络后重试");
     }
     if (acceptPaused_ && connections_.size() < limits_.maxConnections) {
         epoll_event event{};
@@ -465,6 +457,7 @@ bool HttpFront::CloseIdlest(const std::string& address) {
 
 void HttpFront::Reject(int fd, int status, const std::string& error) {
     const char* reason = status == 408   ? "Request Timeout"
+                         : status == 413 ? "Payload Too Large"
                          : status == 431 ? "Request Header Fields Too Large"
                                          : "Service Unavailable";
     std::string reply = ErrorReply(status, reason, error);
@@ -476,6 +469,14 @@ void HttpFront::Reject(int fd, int status, const std::string& error) {
     while (::recv(fd, drain, sizeof drain, MSG_DONTWAIT) > 0) {
     }
     ::close(fd);
+}
+
+void HttpFront::Refuse(Connection& c, int status, const std::string& error) {
+    int fd = c.fd;
+    Watch(c, 0);
+    c.fd = -1;
+    Close(c.id);
+    Reject(fd, status, error);
 }
 
 void HttpFront::Close(uint64_t id) {

@@ -82,7 +82,11 @@ private:
     bool CloseIdlest(const std::string& address);
     // A short reply of the service's own, written once without waiting, then the socket closes.
     void Reject(int fd, int status, const std::string& error);
+    // The same for a connection the service holds; the connection is gone afterwards.
+    void Refuse(Connection& c, int status, const std::string& error);
     void Close(uint64_t id);
+    // Never buffer more than one largest request and the start of a next one.
+    size_t ReceiveCap() const { return limits_.maxHeadBytes + maxBodyBytes_ + 64 * 1024; }
     void TakeDone(Clock::time_point now);
 
     ConnectionLimits limits_;

@@ -3,6 +3,7 @@
 // characters), the text being composed is shown in a small popup whose top-left corner lies on
 // the caret, above the document, until the input method commits or cancels it. The document
 // itself only ever receives committed characters.
+#include "platform/LabelPopup.h"
 #include "platform/PixelGeometry.h"
 
 struct _GtkWidget;
@@ -12,8 +13,7 @@ namespace platform {
 
 class CompositionWindow {
 public:
-    CompositionWindow() = default;
-    ~CompositionWindow();
+    CompositionWindow();
     CompositionWindow(const CompositionWindow&) = delete;
     CompositionWindow& operator=(const CompositionWindow&) = delete;
 
@@ -22,15 +22,11 @@ public:
     void Update(_GtkIMContext* im, _GtkWidget* area, const RectI& caret);
     // Follows the caret while shown.
     void Move(_GtkWidget* area, const RectI& caret);
-    void Hide();
-    bool Visible() const { return visible_; }
+    void Hide() { popup_.Hide(); }
+    bool Visible() const { return popup_.Visible(); }
 
 private:
-    void Build(_GtkWidget* area);
-
-    _GtkWidget* popup_ = nullptr;
-    _GtkWidget* label_ = nullptr;
-    bool visible_ = false;
+    LabelPopup popup_;
 };
 
 } // namespace platform

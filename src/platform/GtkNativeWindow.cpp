@@ -4,6 +4,7 @@
 #include "platform/Display.h"
 #include "platform/Encoding.h"
 #include "platform/Keyboard.h"
+#include "platform/LabelPopup.h"
 #include "platform/Messages.h"
 #include "platform/Messaging.h"
 #include "platform/OffscreenWindow.h"
@@ -14,6 +15,12 @@
 namespace platform {
 
 namespace {
+
+// As long as the pointer rests before a tooltip appears, how far below the pointer's hot spot it
+// appears (past the arrow), and how wide a long one (a plan's whole title) grows before wrapping.
+constexpr unsigned kTooltipDelayMs = 500;
+constexpr int kTooltipBelowPointer = 20;
+constexpr int kTooltipWrapChars = 60;
 
 WPARAM KeyStateOf(guint state) {
     WPARAM w = 0;
@@ -190,14 +197,16 @@ void GtkNativeWindow::Build() {
                      this);
     const auto event = G_CALLBACK(+[](GtkWidget* widget, GdkEvent* e, gpointer data) -> gboolean {
         // What the input invalidated is painted before the next event is read, not a main-loop
-        // turn later at the frame clock's paint: the teacher sees the key at once. The widget
-        // is held, as the input may close the window.
+        // turn later at the frame clock's paint, and sent to the server at once rather than when
+        // the next turn polls the connection: the teacher sees the key at once. The widget is
+        // held, as the input may close the window.
         g_object_ref(widget);
         const gboolean handled = Self(data)->OnEvent(e);
         if (GdkWindow* window = gtk_widget_get_window(widget)) {
             G_GNUC_BEGIN_IGNORE_DEPRECATIONS
             gdk_window_process_updates(window, FALSE);
             G_GNUC_END_IGNORE_DEPRECATIONS
+            gdk_display_flush(gdk_window_get_display(window));
         }
         g_object_unref(widget);
         return handled;
@@ -255,6 +264,10 @@ void GtkNativeWindow::TearDown() {
         im_ = nullptr;
     }
     composition_.reset();
+    if (hwnd_) {
+        KillTimer(hwnd_, TIMER_TOOLTIP);
+    }
+    tooltip_.reset();
     if (window_) {
         g_signal_handlers_disconnect_by_data(window_, this);
         g_signal_handlers_disconnect_by_data(area_, this);
@@ -320,9 +333,52 @@ void GtkNativeWindow::SetCursor(Cursor cursor) {
     }
 }
 
+// The tooltip is the window's own popup rather than GTK's: GTK asks the server where the
+// pointer is whenever a tooltip changes (grabbing the whole server when no window manager runs),
+// which made every hover over a button slower to paint.
 void GtkNativeWindow::SetTooltip(const std::optional<std::string>& text) {
-    if (area_) {
-        gtk_widget_set_tooltip_text(area_, text ? text->c_str() : nullptr);
+    const std::optional<std::string> wanted =
+        text && !text->empty() ? text : std::optional<std::string>();
+    if (wanted == tooltipText_ || !area_) {
+        return;
+    }
+    tooltipText_ = wanted;
+    KillTimer(hwnd_, TIMER_TOOLTIP);
+    if (!tooltipText_) {
+        if (tooltip_) {
+            tooltip_->Hide();
+        }
+    } else if (tooltip_ && tooltip_->Visible()) {
+        // Going from one element with a tooltip to the next shows the next one at once.
+        ShowTooltip();
+    } else {
+        SetTimer(hwnd_, TIMER_TOOLTIP, kTooltipDelayMs, [this](HWND, UINT_PTR, std::uint64_t) {
+            KillTimer(hwnd_, TIMER_TOOLTIP);
+            ShowTooltip();
+        });
+    }
+}
+
+void GtkNativeWindow::ShowTooltip() {
+    if (!tooltipText_ || !area_) {
+        return;
+    }
+    if (!tooltip_) {
+        tooltip_ = std::make_unique<LabelPopup>(
+            "window { background: #ffffff; border: 1px solid #767676; } "
+            "label { color: #575757; margin: 2px 5px; }",
+            kTooltipWrapChars);
+    }
+    tooltip_->SetText(area_, tooltipText_->c_str(), nullptr);
+    // Below the pointer's arrow, or above the pointer near the screen's bottom.
+    tooltip_->MoveTo(area_, pointer_.x, pointer_.y + kTooltipBelowPointer, pointer_.y - 2);
+    tooltip_->Show();
+}
+
+void GtkNativeWindow::DismissTooltip() {
+    KillTimer(hwnd_, TIMER_TOOLTIP);
+    if (tooltip_) {
+        tooltip_->Hide();
     }
 }
 
@@ -356,6 +412,10 @@ void GtkNativeWindow::Destroy() {
 }
 
 bool GtkNativeWindow::OnEvent(GdkEvent* e) {
+    if (e->type == GDK_BUTTON_PRESS || e->type == GDK_2BUTTON_PRESS || e->type == GDK_KEY_PRESS ||
+        e->type == GDK_SCROLL || e->type == GDK_LEAVE_NOTIFY || e->type == GDK_FOCUS_CHANGE) {
+        DismissTooltip();
+    }
     switch (e->type) {
     case GDK_BUTTON_PRESS:
     case GDK_2BUTTON_PRESS:
@@ -407,6 +467,7 @@ bool GtkNativeWindow::OnButton(GdkEvent* e) {
 bool GtkNativeWindow::OnMotion(GdkEvent* e) {
     const GdkEventMotion& m = e->motion;
     NoteModifiers(m.state);
+    pointer_ = {static_cast<int>(m.x_root), static_cast<int>(m.y_root)};
     Send(WM_MOUSEMOVE, KeyStateOf(m.state), PointParam(m.x, m.y));
     return true;
 }

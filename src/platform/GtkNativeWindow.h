@@ -4,6 +4,8 @@
 #include "platform/NativeWindow.h"
 
 #include <memory>
+#include <optional>
+#include <string>
 
 struct _GtkWidget;
 struct _GtkIMContext;
@@ -12,6 +14,7 @@ union _GdkEvent;
 namespace platform {
 
 class CompositionWindow;
+class LabelPopup;
 
 class GtkNativeWindow : public NativeWindow {
 public:
@@ -52,6 +55,10 @@ private:
     void OnCommit(const char* text);
     // Shows what the input method is composing at the caret, or hides it when nothing is.
     void ShowComposition();
+    // The tooltip below the pointer; it stays away after a click, a key or a wheel step until
+    // another element's tooltip is asked for.
+    void ShowTooltip();
+    void DismissTooltip();
 
     WindowParams params_;
     HWND hwnd_ = 0;
@@ -59,6 +66,9 @@ private:
     _GtkWidget* area_ = nullptr;
     _GtkIMContext* im_ = nullptr;
     std::unique_ptr<CompositionWindow> composition_;
+    std::unique_ptr<LabelPopup> tooltip_;
+    std::optional<std::string> tooltipText_;
+    PointI pointer_; // screen pixels, from the last motion
     RectI imeArea_;
     SizeI size_;
     bool capture_ = false;

@@ -57,6 +57,8 @@ inline constexpr UINT WM_REQUEST_COMPLETE = 2024;
 
 // Window timer id of the deferred layout; delayed calls of the dispatcher also count from here.
 inline constexpr UINT_PTR TIMER_LAYOUT = 4096;
+// Window timer id of the pause before a hovered element's tooltip appears (the window's own).
+inline constexpr UINT_PTR TIMER_TOOLTIP = 0x7001;
 
 // Key state bits in wParam of mouse messages.
 inline constexpr WPARAM MK_LBUTTON = 0x0001;

@@ -589,6 +589,11 @@ private:
         const long p = param.value_or(1);
         const bool on = p != 0;
         const Kw keyword = KeywordOf(w);
+        if (!bytes_.empty() && keyword != Kw::Unknown && keyword != Kw::Skipped) {
+            // Bytes wait to be converted as one run and take the format in force when they are:
+            // a word that may change it ends the run first.
+            FlushBytes();
+        }
         switch (keyword) {
         // Text and structure.
         case Kw::Par:

@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <vector>
 
 using namespace platform;
@@ -143,4 +144,72 @@ TEST(GtkNativeWindow, RealWindowTurnsUserInputIntoMessagesAndClosesOnRequest) {
     EXPECT_NE(find(WM_DESTROY), seen.end());
     Pump();
     EXPECT_TRUE(RunPumping("xdotool search --name 'Tavrin教育系统 backend'", Pump).empty());
+}
+
+// The window's own tooltip: after the pointer rests, below it; gone on a click and not back for
+// the same element; at once when the pointer goes on to another element's tooltip.
+TEST(GtkNativeWindow, TooltipAppearsAfterThePauseAndStaysAwayAfterAClick) {
+    ASSERT_TRUE(InitializeUserInterface());
+    int paints = 0;
+    int moves = 0;
+    WindowParams params;
+    params.title = "tooltip window";
+    params.frame = {20, 27, 400, 300};
+    params.proc = [&](HWND, UINT m, WPARAM, LPARAM) -> LRESULT {
+        moves += m == WM_MOUSEMOVE;
+        return 0;
+    };
+    params.paint = [&](cairo_t* cr, const RectI&) {
+        ++paints;
+        cairo_set_source_rgb(cr, 0x33 / 255.0, 0x66 / 255.0, 0xCC / 255.0);
+        cairo_paint(cr);
+    };
+    auto window = NativeWindow::Create(params);
+    ASSERT_NE(window, nullptr);
+    ASSERT_TRUE(PumpUntil([&] { return paints > 0; })) << "the window was never drawn";
+    // From elsewhere: a move with --sync onto where the pointer already is never ends.
+    RunPumping("xdotool mousemove 10 10 mousemove --sync 140 120", Pump);
+    ASSERT_TRUE(PumpUntil([&] { return moves > 0; }));
+
+    // The tooltip's top-left corner is its border, 20 px below the pointer. What is awaited is
+    // awaited until it shows (or a generous limit); what must not show gets a few turns.
+    const auto corner = [&](unsigned awaited) {
+        const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        unsigned pixel = 0;
+        for (int turn = 0;
+             turn < 20 || (pixel != awaited && std::chrono::steady_clock::now() < limit); ++turn) {
+            Pump();
+            g_usleep(1000);
+            pixel = testsupport::ScreenPixel(140, 140);
+        }
+        return pixel;
+    };
+    constexpr unsigned kWindow = 0xFF3366CCu, kBorder = 0xFF767676u;
+    {
+        ManualClock clock;
+        window->SetTooltip(std::string("新建一份教案"));
+        clock.Advance(499);
+        EXPECT_EQ(corner(kWindow), kWindow) << "the tooltip came before the pause was over";
+        clock.Advance(1);
+        EXPECT_EQ(corner(kBorder), kBorder) << "no tooltip after the pause";
+
+        RunPumping("xdotool click 1", Pump);
+        EXPECT_EQ(corner(kWindow), kWindow) << "a click left the tooltip on screen";
+        window->SetTooltip(std::string("新建一份教案"));
+        clock.Advance(2000);
+        EXPECT_EQ(corner(kWindow), kWindow) << "the same element's tooltip came back after a click";
+
+        // Off the element and onto another: its tooltip waits the pause again, and the next
+        // element's comes at once while one is shown.
+        window->SetTooltip(std::nullopt);
+        window->SetTooltip(std::string("打印正在编辑的教案"));
+        clock.Advance(500);
+        EXPECT_EQ(corner(kBorder), kBorder);
+        window->SetTooltip(std::string("新建一份教案"));
+        EXPECT_EQ(corner(kBorder), kBorder);
+        window->SetTooltip(std::nullopt);
+        EXPECT_EQ(corner(kWindow), kWindow)
+            << "the tooltip stayed after the pointer left its element";
+    }
+    window->Destroy();
 }

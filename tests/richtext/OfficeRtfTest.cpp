@@ -20,9 +20,12 @@ using testing::AllText;
 using testing::ParagraphText;
 using testing::Spans;
 
+// The host's default face is none of the font table's, so that a face read from the table cannot
+// come from the defaults by chance.
 CharFormat Defaults() {
     CharFormat f;
-    f.face = "宋体";
+    f.face = "Segoe UI";
+    f.charset = 0;
     f.heightTwips = 240;
     return f;
 }
@@ -145,6 +148,30 @@ TEST(OfficeRtf, TheLastGroupOfAParagraphKeepsItsFormat) {
     EXPECT_TRUE(Spans(doc, 0)[0].format.bold);
 }
 
+TEST(OfficeRtf, CodePageBytesKeepTheFormatTheyWereReadIn) {
+    // Bytes wait to be converted as one run; a format changing after them must not reach back.
+    CDocument doc = ReadBody("\\f6 \\'d6\\'d0\\b\\'ce\\'c4\\b0 x{\\highlight1 y}\\'d6\\'d0 z"
+                             "{\\fs40 \\'ce\\'c4}\\cf1 w");
+    const auto spans = Spans(doc, 0);
+    ASSERT_EQ(spans.size(), 7u) << AllText(doc);
+    EXPECT_EQ(spans[0].text, "中");
+    EXPECT_FALSE(spans[0].format.bold);
+    EXPECT_EQ(spans[1].text, "文");
+    EXPECT_TRUE(spans[1].format.bold);
+    EXPECT_EQ(spans[2].text, "x");
+    EXPECT_FALSE(spans[2].format.bold);
+    EXPECT_TRUE(spans[2].format.autoBackground);
+    EXPECT_EQ(spans[3].text, "y");
+    EXPECT_FALSE(spans[3].format.autoBackground);
+    EXPECT_EQ(spans[4].text, "中 z");
+    EXPECT_TRUE(spans[4].format.autoBackground);
+    EXPECT_EQ(spans[4].format.heightTwips, 240);
+    EXPECT_EQ(spans[5].text, "文");
+    EXPECT_EQ(spans[5].format.heightTwips, 400);
+    EXPECT_EQ(spans[6].text, "w");
+    EXPECT_FALSE(spans[6].format.autoColor);
+}
+
 TEST(OfficeRtf, ListNumbersKeepTheNumberAndOneTab) {
     const CDocument doc = ReadBody(
         // The commercial suite: \listtext with its own formatting, then the text.
@@ -241,13 +268,17 @@ TEST(OfficeRtf, TheCodePageFollowsTheTextNotTheFonts) {
     EXPECT_EQ(
         CRtfWriter::Write(MixedDocument("MS Mincho", 128)).rfind("{\\rtf1\\ansi\\ansicpg936", 0),
         0u);
-    CDocument latin(Defaults());
+    // Nor does a GB2312 face make other text Chinese.
+    CharFormat song = Defaults();
+    song.face = "宋体";
+    song.charset = 134;
+    CDocument latin(song);
     latin.Append(U"Only Latin text, café.", 0);
     EXPECT_EQ(CRtfWriter::Write(latin).rfind("{\\rtf1\\ansi\\ansicpg1252", 0), 0u);
-    CDocument japanese(Defaults());
+    CDocument japanese(song);
     japanese.Append(U"日本語のテキスト", 0);
     EXPECT_EQ(CRtfWriter::Write(japanese).rfind("{\\rtf1\\ansi\\ansicpg932", 0), 0u);
-    CDocument russian(Defaults());
+    CDocument russian(song);
     russian.Append(U"Урок", 0);
     EXPECT_EQ(CRtfWriter::Write(russian).rfind("{\\rtf1\\ansi\\ansicpg1251", 0), 0u);
 }

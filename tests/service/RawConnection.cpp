@@ -12,10 +12,13 @@
 
 namespace PlenvoServiceTest {
 
-RawConnection::RawConnection(int port, const std::string& from) {
+RawConnection::RawConnection(int port, const std::string& from, int receiveBuffer) {
     fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (fd_ < 0)
         return;
+    // Before connecting, so that the window offered to the service is small from the start.
+    if (receiveBuffer > 0)
+        setsockopt(fd_, SOL_SOCKET, SO_RCVBUF, &receiveBuffer, sizeof receiveBuffer);
     sockaddr_in local{};
     local.sin_family = AF_INET;
     inet_pton(AF_INET, from.c_str(), &local.sin_addr);

@@ -10,7 +10,9 @@ namespace PlenvoServiceTest {
 // behave as no HTTP library would: trickling, stalling, not reading, pipelining.
 class RawConnection {
 public:
-    RawConnection(int port, const std::string& from = "127.0.0.1");
+    // `receiveBuffer`: when above 0, the socket's receive buffer, made small so that a client
+    // that does not read fills it soon.
+    RawConnection(int port, const std::string& from = "127.0.0.1", int receiveBuffer = 0);
     ~RawConnection();
     RawConnection(RawConnection&& other) noexcept;
     RawConnection(const RawConnection&) = delete;

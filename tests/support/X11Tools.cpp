@@ -79,6 +79,21 @@ bool SendDeleteWindow(unsigned long xid) {
     return sent != 0;
 }
 
+unsigned ScreenPixel(int x, int y) {
+    ::Display* display = XOpenDisplay(nullptr);
+    if (!display) {
+        return 0;
+    }
+    unsigned pixel = 0;
+    if (XImage* image =
+            XGetImage(display, DefaultRootWindow(display), x, y, 1, 1, AllPlanes, ZPixmap)) {
+        pixel = 0xFF000000u | static_cast<unsigned>(XGetPixel(image, 0, 0) & 0xFFFFFF);
+        XDestroyImage(image);
+    }
+    XCloseDisplay(display);
+    return pixel;
+}
+
 bool BindCharacters(const std::string& text) {
     ::Display* display = XOpenDisplay(nullptr);
     if (!display) {

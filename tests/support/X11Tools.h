@@ -22,6 +22,9 @@ bool SendDeleteWindow(unsigned long xid);
 // are not enough unused keys.
 bool BindCharacters(const std::string& text);
 
+// The ARGB pixel at (x, y) of the screen as the server holds it now; 0 when it cannot be read.
+unsigned ScreenPixel(int x, int y);
+
 // The ARGB pixel at (x, y) of a PNG file; 0 when it cannot be read.
 unsigned ReadPngPixel(const std::string& path, int x, int y);
 // The ARGB pixels of a rectangle of a PNG file, row by row; those outside the image are left out.
