@@ -1,5 +1,7 @@
 #include "app/CommandLine.h"
 
+#include <cstdlib>
+
 namespace Plenvo {
 
 CommandLine ParseCommandLine(const std::vector<std::string>& args) {
@@ -15,6 +17,15 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
         }
     }
     return result;
+}
+
+std::string ServiceUrlOfThisRun(const CommandLine& commandLine) {
+    if (!commandLine.serviceUrl.empty()) {
+        setenv(kInheritedServiceVariable, commandLine.serviceUrl.c_str(), 1);
+        return commandLine.serviceUrl;
+    }
+    const char* inherited = std::getenv(kInheritedServiceVariable);
+    return inherited ? inherited : "";
 }
 
 } // namespace Plenvo

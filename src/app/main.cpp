@@ -15,15 +15,15 @@ int main(int argc, char** argv) {
     // Before any thread starts, so that every thread inherits it.
     CTerminationWatch::BlockInProcess();
     const CommandLine commandLine = ParseCommandLine(std::vector<std::string>(argv, argv + argc));
+    const std::string serviceUrl = ServiceUrlOfThisRun(commandLine);
     for (const std::string& dump : commandLine.dumpPaths) {
-        if (!ReportCrash(ReadServiceUrl(platform::FullPath("cfg.ini"), commandLine.serviceUrl),
-                         dump)) {
+        if (!ReportCrash(ReadServiceUrl(platform::FullPath("cfg.ini"), serviceUrl), dump)) {
             return 0;
         }
     }
     RegisterClientParts();
     try {
-        CMainThread app(CMainThread::Options{commandLine.serviceUrl, false, true, true});
+        CMainThread app(CMainThread::Options{serviceUrl, false, true, true});
         if (!app.CreateMessageWindow()) {
             return 1;
         }

@@ -26,6 +26,18 @@ int GtkMessageBox(const MessageBoxRequest& request) {
     GtkWidget* dialog = gtk_message_dialog_new(nullptr, GTK_DIALOG_MODAL, type,
                                                yesNo ? GTK_BUTTONS_YES_NO : GTK_BUTTONS_OK, "%s",
                                                request.text.c_str());
+    // GTK 3 no longer draws an icon for the message type; the question after a crash shows the
+    // stop sign, and an information box its "i", as the teacher knows them.
+    const char* icon = (request.flags & 0xF0) == MB_ICONSTOP          ? "dialog-error"
+                       : (request.flags & 0xF0) == MB_ICONINFORMATION ? "dialog-information"
+                                                                      : nullptr;
+    if (icon) {
+        GtkWidget* image = gtk_image_new_from_icon_name(icon, GTK_ICON_SIZE_DIALOG);
+        G_GNUC_BEGIN_IGNORE_DEPRECATIONS
+        gtk_message_dialog_set_image(GTK_MESSAGE_DIALOG(dialog), image);
+        G_GNUC_END_IGNORE_DEPRECATIONS
+        gtk_widget_show(image);
+    }
     gtk_window_set_title(GTK_WINDOW(dialog), request.caption.c_str());
     gtk_window_set_position(GTK_WINDOW(dialog), GTK_WIN_POS_CENTER);
     const gint response = gtk_dialog_run(GTK_DIALOG(dialog));

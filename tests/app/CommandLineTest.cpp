@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
 using Plenvo::ParseCommandLine;
 using Args = std::vector<std::string>;
 
@@ -26,4 +28,20 @@ TEST(CommandLine, ConsumedPathIsNotReadAsASwitch) {
     const auto parsed = ParseCommandLine({"plenvo", "--service", "http://h:1/p/", "-dmp", "x"});
     EXPECT_EQ(parsed.serviceUrl, "http://h:1/p/");
     EXPECT_EQ(parsed.dumpPaths, Args{"x"});
+}
+
+// A client restarted after a crash keeps the service its predecessor was told to use, though its
+// command line carries only the dump.
+TEST(CommandLine, TheServiceGivenOnTheCommandLineGoesOnToTheSuccessor) {
+    unsetenv(Plenvo::kInheritedServiceVariable);
+    EXPECT_EQ(Plenvo::ServiceUrlOfThisRun(ParseCommandLine({"plenvo"})), "");
+    EXPECT_EQ(Plenvo::ServiceUrlOfThisRun(ParseCommandLine({"plenvo", "--service", "http://a/"})),
+              "http://a/");
+    EXPECT_EQ(Plenvo::ServiceUrlOfThisRun(ParseCommandLine({"plenvo", "-dmp", "/d.dmp"})),
+              "http://a/");
+    // One told anew wins over what was inherited.
+    EXPECT_EQ(Plenvo::ServiceUrlOfThisRun(ParseCommandLine({"plenvo", "--service", "http://b/"})),
+              "http://b/");
+    EXPECT_STREQ(std::getenv(Plenvo::kInheritedServiceVariable), "http://b/");
+    unsetenv(Plenvo::kInheritedServiceVariable);
 }

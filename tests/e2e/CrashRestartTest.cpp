@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
@@ -86,8 +87,8 @@ TEST(CrashRestart, SegvFromOutsideUploadsTheDumpAsksAndNoEndsWithZero) {
     TempDir dir;
     const int port = testsupport::FreeLoopbackPort();
     const std::string url = "http://127.0.0.1:" + std::to_string(port) + "/plenvo/";
-    // The successor's command line carries only the dump: it finds the service in cfg.ini.
-    std::ofstream(dir.File("cfg.ini")) << "[SERVICE]\nURL=" << url << "\n";
+    // The client is told its service on the command line; its successor's command line carries
+    // only the dump, yet it reports to the same service (no cfg.ini names one).
     Process service({PLENVO_SERVICE, "--port", std::to_string(port), "--db", dir.File("db.sqlite"),
                      "--data", dir.File("data")},
                     dir.Path(), {}, dir.File("service.out"));
@@ -98,7 +99,8 @@ TEST(CrashRestart, SegvFromOutsideUploadsTheDumpAsksAndNoEndsWithZero) {
     const SuccessorGuard guard;
     const fs::path dump = fs::canonical(PLENVO_CLIENT).parent_path() / "MyDump.dmp";
     fs::remove(dump);
-    Process client({PLENVO_CLIENT}, dir.Path(), {{"NO_AT_BRIDGE", "1"}}, dir.File("client.out"));
+    Process client({PLENVO_CLIENT, "--service", url}, dir.Path(), {{"NO_AT_BRIDGE", "1"}},
+                   dir.File("client.out"));
     ASSERT_TRUE(
         WaitFor([&] { return !Shell("xdotool search --name 'Tavrin教育系统'").empty(); }, 15000))
         << "no window; client said: " << client.Output();
@@ -148,6 +150,14 @@ TEST(CrashRestart, SegvFromOutsideUploadsTheDumpAsksAndNoEndsWithZero) {
     if (const char* folder = std::getenv("PLENVO_SCREENSHOTS")) {
         Shell("import -window " + box + " '" + std::string(folder) + "/question.png'");
     }
+    // The stop sign: the red of the error icon left of the text.
+    const std::string shot = dir.File("question.png");
+    Shell("import -window " + box + " '" + shot + "'");
+    const auto pixels = testsupport::ReadPngPixels(shot, 0, 0, width / 3, height);
+    EXPECT_TRUE(std::any_of(pixels.begin(), pixels.end(), [](unsigned argb) {
+        const unsigned r = (argb >> 16) & 0xFF, g = (argb >> 8) & 0xFF, b = argb & 0xFF;
+        return r > 170 && g < 90 && b < 90;
+    })) << "the question shows no stop sign";
     // Yes/No fill the bottom row, No on the left.
     Shell("xdotool mousemove --sync " + std::to_string(x + width / 4) + " " +
           std::to_string(y + height - 12) + " click 1");
