@@ -14,6 +14,8 @@
 
 #include <algorithm>
 #include <chrono>
+#include <memory>
+#include <string>
 #include <vector>
 
 using namespace platform;
@@ -64,6 +66,24 @@ struct Seen {
     bool control;
 };
 
+// A 400 x 300 window at (20, 27) painted all blue, shown and drawn once.
+std::unique_ptr<NativeWindow> BlueWindow(const std::string& title, WndProc proc) {
+    WindowParams params;
+    params.title = title;
+    params.frame = {20, 27, 400, 300};
+    params.proc = std::move(proc);
+    auto paints = std::make_shared<int>(0);
+    params.paint = [paints](cairo_t* cr, const RectI&) {
+        ++*paints;
+        cairo_set_source_rgb(cr, 0x33 / 255.0, 0x66 / 255.0, 0xCC / 255.0);
+        cairo_paint(cr);
+    };
+    auto window = NativeWindow::Create(params);
+    EXPECT_NE(window, nullptr);
+    EXPECT_TRUE(window && PumpUntil([&] { return *paints > 0; })) << "the window was never drawn";
+    return window;
+}
+
 } // namespace
 
 TEST(GtkNativeWindow, RealWindowTurnsUserInputIntoMessagesAndClosesOnRequest) {
@@ -72,22 +92,11 @@ TEST(GtkNativeWindow, RealWindowTurnsUserInputIntoMessagesAndClosesOnRequest) {
     EXPECT_DOUBLE_EQ(ReadDesktopResolution(), 96.0);
 
     std::vector<Seen> seen;
-    int paints = 0;
-    WindowParams params;
-    params.title = "Tavrin教育系统 backend";
-    params.frame = {20, 27, 400, 300};
-    params.proc = [&](HWND, UINT m, WPARAM w, LPARAM l) -> LRESULT {
+    auto window = BlueWindow("Tavrin教育系统 backend", [&](HWND, UINT m, WPARAM w, LPARAM l) {
         seen.push_back({m, w, l, IsKeyDown(VK_CONTROL)});
-        return 0;
-    };
-    params.paint = [&](cairo_t* cr, const RectI&) {
-        ++paints;
-        cairo_set_source_rgb(cr, 0x33 / 255.0, 0x66 / 255.0, 0xCC / 255.0);
-        cairo_paint(cr);
-    };
-    auto window = NativeWindow::Create(params);
+        return LRESULT{0};
+    });
     ASSERT_NE(window, nullptr);
-    ASSERT_TRUE(PumpUntil([&] { return paints > 0; })) << "the window was never drawn";
 
     const std::string ids = RunPumping("xdotool search --name 'Tavrin教育系统 backend'", Pump);
     ASSERT_FALSE(ids.empty());
@@ -150,23 +159,12 @@ TEST(GtkNativeWindow, RealWindowTurnsUserInputIntoMessagesAndClosesOnRequest) {
 // the same element; at once when the pointer goes on to another element's tooltip.
 TEST(GtkNativeWindow, TooltipAppearsAfterThePauseAndStaysAwayAfterAClick) {
     ASSERT_TRUE(InitializeUserInterface());
-    int paints = 0;
     int moves = 0;
-    WindowParams params;
-    params.title = "tooltip window";
-    params.frame = {20, 27, 400, 300};
-    params.proc = [&](HWND, UINT m, WPARAM, LPARAM) -> LRESULT {
+    auto window = BlueWindow("tooltip window", [&](HWND, UINT m, WPARAM, LPARAM) {
         moves += m == WM_MOUSEMOVE;
-        return 0;
-    };
-    params.paint = [&](cairo_t* cr, const RectI&) {
-        ++paints;
-        cairo_set_source_rgb(cr, 0x33 / 255.0, 0x66 / 255.0, 0xCC / 255.0);
-        cairo_paint(cr);
-    };
-    auto window = NativeWindow::Create(params);
+        return LRESULT{0};
+    });
     ASSERT_NE(window, nullptr);
-    ASSERT_TRUE(PumpUntil([&] { return paints > 0; })) << "the window was never drawn";
     // From elsewhere: a move with --sync onto where the pointer already is never ends.
     RunPumping("xdotool mousemove 10 10 mousemove --sync 140 120", Pump);
     ASSERT_TRUE(PumpUntil([&] { return moves > 0; }));
