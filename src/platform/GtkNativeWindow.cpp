@@ -16,8 +16,9 @@ namespace platform {
 
 namespace {
 
-// As long as the pointer rests before a tooltip appears, how far below the pointer's hot spot it
-// appears (past the arrow), and how wide a long one (a plan's whole title) grows before wrapping.
+// How long the pointer rests on an element before its tooltip appears, how far below the
+// pointer's hot spot (past the arrow), and how wide a long one (a plan's whole title) grows
+// before it wraps.
 constexpr unsigned kTooltipDelayMs = 500;
 constexpr int kTooltipBelowPointer = 20;
 constexpr int kTooltipWrapChars = 60;
