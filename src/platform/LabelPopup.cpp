@@ -31,12 +31,8 @@ void LabelPopup::Build(GtkWidget* owner) {
                                        GTK_STYLE_PROVIDER_PRIORITY_APPLICATION);
     }
     g_object_unref(css);
-    if (wrapChars_ > 0) {
-        gtk_label_set_line_wrap(GTK_LABEL(label_), TRUE);
-        gtk_label_set_line_wrap_mode(GTK_LABEL(label_), PANGO_WRAP_WORD_CHAR);
-        gtk_label_set_max_width_chars(GTK_LABEL(label_), wrapChars_);
-        gtk_label_set_xalign(GTK_LABEL(label_), 0);
-    }
+    gtk_label_set_line_wrap_mode(GTK_LABEL(label_), PANGO_WRAP_WORD_CHAR);
+    gtk_label_set_xalign(GTK_LABEL(label_), 0);
     gtk_container_add(GTK_CONTAINER(popup_), label_);
     gtk_widget_show(label_);
 }
@@ -47,7 +43,15 @@ void LabelPopup::SetText(GtkWidget* owner, const char* text, PangoAttrList* attr
     }
     gtk_label_set_text(GTK_LABEL(label_), text);
     gtk_label_set_attributes(GTK_LABEL(label_), attributes);
-    gtk_window_resize(GTK_WINDOW(popup_), 1, 1);
+    // Only a text longer than the wrapping width wraps, at that width; the window takes the
+    // label's natural size, height for that width (a shorter text must not leave it wider).
+    const bool wrap = wrapChars_ > 0 && g_utf8_strlen(text, -1) > wrapChars_;
+    gtk_label_set_line_wrap(GTK_LABEL(label_), wrap);
+    gtk_label_set_width_chars(GTK_LABEL(label_), wrap ? wrapChars_ : -1);
+    gtk_label_set_max_width_chars(GTK_LABEL(label_), wrap ? wrapChars_ : -1);
+    GtkRequisition natural{};
+    gtk_widget_get_preferred_size(popup_, nullptr, &natural);
+    gtk_window_resize(GTK_WINDOW(popup_), std::max(natural.width, 1), std::max(natural.height, 1));
 }
 
 void LabelPopup::MoveTo(GtkWidget* owner, int x, int y, std::optional<int> above) {

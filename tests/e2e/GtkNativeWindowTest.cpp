@@ -1,5 +1,6 @@
 #include "platform/Display.h"
 #include "platform/Keyboard.h"
+#include "platform/LabelPopup.h"
 #include "platform/Messages.h"
 #include "platform/Messaging.h"
 #include "platform/NativeWindow.h"
@@ -11,6 +12,7 @@
 #include <cairo.h>
 #include <glib.h>
 #include <gtest/gtest.h>
+#include <gtk/gtk.h>
 
 #include <algorithm>
 #include <chrono>
@@ -209,5 +211,38 @@ TEST(GtkNativeWindow, TooltipAppearsAfterThePauseAndStaysAwayAfterAClick) {
         EXPECT_EQ(corner(kWindow), kWindow)
             << "the tooltip stayed after the pointer left its element";
     }
+    window->Destroy();
+}
+
+// A short tooltip stays on one line (the window shrinks to its label's least width, which for a
+// wrapping label is a single character); a long one wraps at its width.
+TEST(LabelPopup, OnlyATextLongerThanTheWrappingWidthWraps) {
+    ASSERT_TRUE(InitializeUserInterface());
+    auto window = BlueWindow("popup owner", [](HWND, UINT, WPARAM, LPARAM) { return LRESULT{0}; });
+    ASSERT_NE(window, nullptr);
+    GtkWidget* owner = gtk_window_new(GTK_WINDOW_TOPLEVEL);
+    LabelPopup popup("label { margin: 2px 5px; }", 20);
+    const auto shown = [&](const std::string& text) {
+        popup.SetText(owner, text.c_str(), nullptr);
+        popup.Show();
+        RectI frame;
+        for (int turn = 0; turn < 50; ++turn) {
+            Pump();
+            g_usleep(1000);
+            frame = popup.Frame();
+        }
+        return frame;
+    };
+    const RectI shortText = shown("新建一份教案");
+    EXPECT_GT(shortText.width, 2 * shortText.height) << "a short text was wrapped";
+    std::string longText;
+    for (int i = 0; i < 8; ++i) {
+        longText += "第一课光合作用";
+    }
+    const RectI wrapped = shown(longText);
+    EXPECT_GT(wrapped.height, 2 * shortText.height) << "a long text stayed on one line";
+    EXPECT_LT(wrapped.width, 56 * shortText.width / 6) << "a long text did not wrap";
+    popup.Hide();
+    gtk_widget_destroy(owner);
     window->Destroy();
 }
