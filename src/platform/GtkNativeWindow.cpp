@@ -265,9 +265,7 @@ void GtkNativeWindow::TearDown() {
         im_ = nullptr;
     }
     composition_.reset();
-    if (hwnd_) {
-        KillTimer(hwnd_, TIMER_TOOLTIP);
-    }
+    DismissTooltip();
     tooltip_.reset();
     if (window_) {
         g_signal_handlers_disconnect_by_data(window_, this);
@@ -344,17 +342,18 @@ void GtkNativeWindow::SetTooltip(const std::optional<std::string>& text) {
         return;
     }
     tooltipText_ = wanted;
-    KillTimer(hwnd_, TIMER_TOOLTIP);
+    const bool shown = tooltip_ && tooltip_->Visible();
+    DismissTooltip();
     if (!tooltipText_) {
-        if (tooltip_) {
-            tooltip_->Hide();
-        }
-    } else if (tooltip_ && tooltip_->Visible()) {
+        return;
+    }
+    if (shown) {
         // Going from one element with a tooltip to the next shows the next one at once.
         ShowTooltip();
     } else {
+        tooltipPending_ = true;
         SetTimer(hwnd_, TIMER_TOOLTIP, kTooltipDelayMs, [this](HWND, UINT_PTR, std::uint64_t) {
-            KillTimer(hwnd_, TIMER_TOOLTIP);
+            DismissTooltip();
             ShowTooltip();
         });
     }
@@ -377,7 +376,11 @@ void GtkNativeWindow::ShowTooltip() {
 }
 
 void GtkNativeWindow::DismissTooltip() {
-    KillTimer(hwnd_, TIMER_TOOLTIP);
+    // Every key and click passes here: nothing to do unless a tooltip waits or shows.
+    if (tooltipPending_) {
+        KillTimer(hwnd_, TIMER_TOOLTIP);
+        tooltipPending_ = false;
+    }
     if (tooltip_) {
         tooltip_->Hide();
     }

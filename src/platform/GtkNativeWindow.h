@@ -68,7 +68,8 @@ private:
     std::unique_ptr<CompositionWindow> composition_;
     std::unique_ptr<LabelPopup> tooltip_;
     std::optional<std::string> tooltipText_;
-    PointI pointer_; // screen pixels, from the last motion
+    bool tooltipPending_ = false; // the pause before it shows is running
+    PointI pointer_;              // screen pixels, from the last motion
     RectI imeArea_;
     SizeI size_;
     bool capture_ = false;

@@ -48,11 +48,12 @@ void Pump() {
     }
 }
 
-// Pumps until the condition holds; false after the time limit.
+// Pumps until the condition holds; false after the time limit (real time: the tests stop the
+// program's clock, and the server's painting does not follow it).
 bool PumpUntil(const std::function<bool()>& done, unsigned limitMs = 5000) {
-    const auto end = GetTickCount() + limitMs;
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(limitMs);
     while (!done()) {
-        if (GetTickCount() > end) {
+        if (std::chrono::steady_clock::now() > end) {
             return false;
         }
         Pump();
@@ -171,17 +172,10 @@ TEST(GtkNativeWindow, TooltipAppearsAfterThePauseAndStaysAwayAfterAClick) {
     RunPumping("xdotool mousemove 10 10 mousemove --sync 140 120", Pump);
     ASSERT_TRUE(PumpUntil([&] { return moves > 0; }));
 
-    // The tooltip's top-left corner is its border, 20 px below the pointer. What is awaited is
-    // awaited until it shows (or a generous limit); what must not show gets a few turns.
+    // The tooltip's top-left corner is its border, 20 px below the pointer.
     const auto corner = [&](unsigned awaited) {
-        const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(10);
         unsigned pixel = 0;
-        for (int turn = 0;
-             turn < 20 || (pixel != awaited && std::chrono::steady_clock::now() < limit); ++turn) {
-            Pump();
-            g_usleep(1000);
-            pixel = testsupport::ScreenPixel(140, 140);
-        }
+        PumpUntil([&] { return (pixel = testsupport::ScreenPixel(140, 140)) == awaited; });
         return pixel;
     };
     constexpr unsigned kWindow = 0xFF3366CCu, kBorder = 0xFF767676u;
@@ -222,15 +216,21 @@ TEST(LabelPopup, OnlyATextLongerThanTheWrappingWidthWraps) {
     ASSERT_NE(window, nullptr);
     GtkWidget* owner = gtk_window_new(GTK_WINDOW_TOPLEVEL);
     LabelPopup popup("label { margin: 2px 5px; }", 20);
+    // The popup's new size once the window has settled on it: changed, then the same for a
+    // while (the first size shown may be GTK's own guess, before the asked-for size comes).
     const auto shown = [&](const std::string& text) {
+        const RectI before = popup.Frame();
         popup.SetText(owner, text.c_str(), nullptr);
         popup.Show();
-        RectI frame;
-        for (int turn = 0; turn < 50; ++turn) {
-            Pump();
-            g_usleep(1000);
-            frame = popup.Frame();
-        }
+        RectI frame = before;
+        int unchanged = 0;
+        PumpUntil([&] {
+            const RectI now = popup.Frame();
+            unchanged = now.width == frame.width && now.height == frame.height ? unchanged + 1 : 0;
+            frame = now;
+            const bool changed = frame.width != before.width || frame.height != before.height;
+            return changed && frame.height > 1 && unchanged >= 50;
+        });
         return frame;
     };
     const RectI shortText = shown("新建一份教案");
