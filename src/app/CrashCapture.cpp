@@ -251,7 +251,13 @@ void CollectOtherThreads(int self) {
     const long deadline = MonotonicMs() + kSnapshotWaitMs;
     for (;;) {
         bool all = true;
-        const bool late = MonotonicMs() >= deadline;
+        const long now = MonotonicMs();
+        const bool late = now >= deadline;
+        // A thread that began recording but never finished (stopped, or held in the kernel)
+        // must not keep the dump from being written: its registers are left as they are.
+        if (now >= deadline + kSnapshotWaitMs) {
+            break;
+        }
         const std::size_t count = state->slotCount.load();
         for (std::size_t i = 1; i < count; ++i) {
             int waiting = kWaiting;
