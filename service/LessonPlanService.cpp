@@ -45,11 +45,6 @@ std::optional<int64_t> IdParam(const Request& req, const char* key = "id") {
     return ParseInteger(req.get_param_value(key), 1, kMaxPlanId);
 }
 
-std::string EscapeRegex(const std::string& text) {
-    static const std::regex special(R"([.^$|()\[\]{}*+?\\])");
-    return std::regex_replace(text, special, R"(\$&)");
-}
-
 enum class BodyRead { Ok, TooLarge, Broken };
 
 // Reads a whole (already decompressed) body, refusing more than `limit` bytes: the transport
@@ -160,10 +155,6 @@ std::optional<std::string> ReadPlanInfo(const Request& req, size_t maxTitleChars
     return std::nullopt;
 }
 
-std::string StringMember(const json& object, const char* key) {
-    auto it = object.find(key);
-    return it != object.end() && it->is_string() ? it->get<std::string>() : std::string();
-}
 } // namespace
 
 LessonPlanService::LessonPlanService(Store& store, ServiceOptions options)

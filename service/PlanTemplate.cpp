@@ -3,6 +3,7 @@
 #include "plan/LineCopy.h"
 
 #include "EmbeddedTemplates.h"
+#include "Text.h"
 
 #include <regex>
 #include <stdexcept>
@@ -22,11 +23,6 @@ template <size_t N> std::string Lookup(const char* const (&table)[N], int number
     if (number < 1 || number > static_cast<int>(N))
         return {};
     return table[number - 1];
-}
-
-std::string StringMember(const json& object, const char* key) {
-    auto it = object.find(key);
-    return it != object.end() && it->is_string() ? it->get<std::string>() : std::string();
 }
 
 json* FindTopLevel(json& grid, const std::string& name) {
@@ -72,11 +68,12 @@ bool NameExists(json& grid, const std::string& name) {
     return found;
 }
 
-std::string EscapeRegex(const std::string& text) {
-    static const std::regex special(R"([.^$|()\[\]{}*+?\\])");
-    return std::regex_replace(text, special, R"(\$&)");
-}
 } // namespace
+
+std::string StringMember(const json& object, const char* key) {
+    auto it = object.find(key);
+    return it != object.end() && it->is_string() ? it->get<std::string>() : std::string();
+}
 
 std::string LessonTypeName(int lessonType) {
     return Lookup(kLessonTypes, lessonType);

@@ -14,6 +14,9 @@ std::string SubjectName(int subject);       // 1 语文 … 10 体育
 std::string SchoolStage(int grade);         // 小学, 初中, 高中
 int LessonTypeCount();
 
+// A string member of a JSON object; "" when it is absent or not a string.
+std::string StringMember(const nlohmann::json& object, const char* key);
+
 // Cell values by cell name, as the client saves them.
 using CellValues = std::map<std::string, std::string>;
 

@@ -1,6 +1,7 @@
 #include "Text.h"
 
 #include <charconv>
+#include <regex>
 
 namespace PlenvoService {
 
@@ -76,6 +77,11 @@ std::string Trim(std::string_view text) {
         }
     }
     return std::string(text);
+}
+
+std::string EscapeRegex(const std::string& text) {
+    static const std::regex special(R"([.^$|()\[\]{}*+?\\])");
+    return std::regex_replace(text, special, R"(\$&)");
 }
 
 std::optional<int64_t> ParseInteger(std::string_view text, int64_t min, int64_t max) {

@@ -15,6 +15,9 @@ size_t CodePointCount(std::string_view text);
 // Removes ASCII white space and the ideographic space at both ends.
 std::string Trim(std::string_view text);
 
+// The text as a regular expression that matches it literally.
+std::string EscapeRegex(const std::string& text);
+
 // A whole decimal number in [min, max]; anything else (blank, sign only, trailing text,
 // overflow) is none.
 std::optional<int64_t> ParseInteger(std::string_view text, int64_t min, int64_t max);

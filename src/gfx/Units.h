@@ -8,6 +8,8 @@
 namespace gfx {
 
 inline constexpr double kMmPerInch = 25.4;
+// A typographic point, 1/72 inch.
+inline constexpr double kMmPerPoint = kMmPerInch / 72.0;
 
 double ScreenDpi();
 void SetScreenDpi(double dpi);

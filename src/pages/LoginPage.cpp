@@ -26,7 +26,7 @@ void OnSignedIn(const std::weak_ptr<CViewElement>& origin, const LoginResult& re
         views.front()->HideProgress();
     }
     if (result.outcome != LoginResult::Outcome::Accepted) {
-        auto view = std::static_pointer_cast<CView>(origin.lock());
+        auto view = LockView(origin);
         if (!view && !views.empty()) {
             view = views.front();
         }
@@ -70,7 +70,7 @@ void CLoginPage::Show(CView& view) {
     if (const auto button = page->FindByName(kButton)) {
         std::weak_ptr<CViewElement> weak = view.weak_from_this();
         button->AddEventHandler("click", [weak](const auto&, const std::string&) {
-            if (auto alive = std::static_pointer_cast<CView>(weak.lock())) {
+            if (auto alive = LockView(weak)) {
                 SignIn(*alive);
             }
             return 1;

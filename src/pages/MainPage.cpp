@@ -24,10 +24,6 @@ namespace {
 
 using WeakView = std::weak_ptr<CViewElement>;
 
-std::shared_ptr<CView> Lock(const WeakView& weak) {
-    return std::static_pointer_cast<CView>(weak.lock());
-}
-
 // The item id of "listitem.<digits>" anywhere in an event parameter.
 bool ItemId(const std::string& parameter, int& id) {
     constexpr std::string_view key = "listitem";
@@ -59,7 +55,7 @@ void Fill(CViewList& list, const HistoryRecords& history) {
 // The first load empties the list before a refusal is shown, a refresh keeps it.
 bool ReadHistoryReply(const WeakView& weak, const SimpleCurl::response& reply, bool firstLoad,
                       std::shared_ptr<CView>& view, CViewList*& list, Json& body) {
-    view = Lock(weak);
+    view = LockView(weak);
     if (!view || !IsJsonReply(reply)) {
         return false;
     }
@@ -177,7 +173,7 @@ void CMainPage::AttachHandlers(CView& view) {
                                      void (*action)(CView&, const std::string&)) {
         if (const auto element = view.FindByName(name)) {
             element->AddEventHandler(event, [weak, action](const auto&, const std::string& p) {
-                if (const auto alive = Lock(weak)) {
+                if (const auto alive = LockView(weak)) {
                     action(*alive, p);
                 }
                 return 1;
@@ -259,7 +255,7 @@ void CMainPage::DeletePlan(CView& view, int id, const std::string& title) {
     WeakView weak = view.weak_from_this();
     NewRequest(__FILE__, __LINE__)
         ->Get(Endpoints().DeletePlan(id), [weak, id](SimpleCurl::response& reply) {
-            const auto alive = Lock(weak);
+            const auto alive = LockView(weak);
             if (!alive || !IsJsonReply(reply)) {
                 return;
             }

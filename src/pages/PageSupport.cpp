@@ -12,11 +12,15 @@
 
 namespace Plenvo {
 
+std::shared_ptr<CView> LockView(const std::weak_ptr<CViewElement>& weak) {
+    return std::static_pointer_cast<CView>(weak.lock());
+}
+
 void ShowError(CView& view, const std::string& text) {
     std::weak_ptr<CViewElement> weak = view.weak_from_this();
     view.ShowBottomMessage(text, std::string(ServiceTexts::kErrorTitle),
                            std::string(ServiceTexts::kOkButton), std::nullopt, [weak](int) {
-                               if (auto alive = std::static_pointer_cast<CView>(weak.lock())) {
+                               if (auto alive = LockView(weak)) {
                                    alive->DismissBottomMessages();
                                }
                            });
@@ -84,7 +88,7 @@ int OpenPlanId(CView& view) {
 
 ReplyHandlers PlanReplyHandlers(CView& view, std::function<void(CView&, Json&)> success) {
     std::weak_ptr<CViewElement> weak = view.weak_from_this();
-    const auto lock = [weak] { return std::static_pointer_cast<CView>(weak.lock()); };
+    const auto lock = [weak] { return LockView(weak); };
     ReplyHandlers handlers;
     handlers.settle = [lock] {
         if (const auto alive = lock()) {

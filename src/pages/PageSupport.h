@@ -24,6 +24,8 @@ inline constexpr const char* kTemplateError = "程序模板错误";
 // "%s不能为空" with the names of the empty fields.
 inline constexpr const char* kEmptyFields = "%s不能为空";
 
+// The window a page's callbacks were made for, or none once it is gone.
+std::shared_ptr<CView> LockView(const std::weak_ptr<CViewElement>& weak);
 // An error bottom message (title "错误", button "确定" that dismisses it).
 void ShowError(CView& view, const std::string& text);
 // The service's endpoints under the application's base URL.

@@ -20,10 +20,6 @@ namespace {
 
 using WeakView = std::weak_ptr<CViewElement>;
 
-std::shared_ptr<CView> Lock(const WeakView& weak) {
-    return std::static_pointer_cast<CView>(weak.lock());
-}
-
 CViewComboBox* Box(CView& view, const char* name) {
     return dynamic_cast<CViewComboBox*>(view.FindByName(name).get());
 }
@@ -48,7 +44,7 @@ void BindButton(CView& view, const std::shared_ptr<CViewElement>& form, const ch
     }
     WeakView weak = view.weak_from_this();
     button->AddEventHandler("click", [weak, action](const auto&, const std::string&) {
-        if (const auto alive = Lock(weak)) {
+        if (const auto alive = LockView(weak)) {
             action(*alive);
         }
         return 1;
@@ -77,7 +73,7 @@ std::optional<std::pair<std::string, PlanChoices>> ReadForm(CView& view) {
 }
 
 void OnPlanInfo(const WeakView& weak, SimpleCurl::response& reply) {
-    const auto view = Lock(weak);
+    const auto view = LockView(weak);
     if (!view) {
         return;
     }

@@ -13,6 +13,7 @@
 #include "platform/Dialogs.h"
 #include "platform/Encoding.h"
 #include "platform/Messages.h"
+#include "view/LayeredRenderer.h"
 
 #include <algorithm>
 #include <cmath>
@@ -28,10 +29,6 @@ constexpr UINT kCopyCommand = 2;
 constexpr UINT kPasteCommand = 3;
 constexpr std::uint32_t kScrollStyle = 0x202000; // WS_VSCROLL | ES_DISABLENOSCROLL
 
-bool IsMouse(UINT message) {
-    return message >= WM_MOUSEMOVE && message <= WM_MOUSEHWHEEL;
-}
-
 bool IsKeyboard(UINT message) {
     return message >= WM_KEYDOWN && message <= WM_UNICHAR;
 }
@@ -42,11 +39,6 @@ bool IsKey(UINT message) {
 
 bool IsArrow(WPARAM key) {
     return key == VK_LEFT || key == VK_RIGHT || key == VK_UP || key == VK_DOWN;
-}
-
-gfx::PointF PointMm(IPage& page, LPARAM lParam) {
-    const double dpi = page.GetDpi();
-    return {gfx::PxToMm(LowWord(lParam), dpi), gfx::PxToMm(HighWord(lParam), dpi)};
 }
 
 void ReplaceAll(std::string& text, std::string_view from, const std::string& to) {
@@ -523,7 +515,7 @@ bool CGridCell::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESUL
             }
             return false;
         }
-        if (IsMouse(message) || message == WM_SETCURSOR) {
+        if (IsMouseMessage(message) || message == WM_SETCURSOR) {
             const bool inside = Rect().Contains(PointMm(*page_, lParam));
             if (!inside && !page_->HasCellCapture(this)) {
                 return RouteToLines(message, wParam, lParam, result);

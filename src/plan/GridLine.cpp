@@ -19,11 +19,6 @@ namespace {
 
 constexpr UINT kQuestionIcon = 0x20; // MB_ICONQUESTION
 
-gfx::PointF PointMm(IPage& page, LPARAM lParam) {
-    const double dpi = page.GetDpi();
-    return {gfx::PxToMm(LowWord(lParam), dpi), gfx::PxToMm(HighWord(lParam), dpi)};
-}
-
 } // namespace
 
 CGridLine::CGridLine(const nlohmann::json& description, IPage* page)

@@ -1,6 +1,7 @@
 #pragma once
 // What the lines and cells of a plan ask of the plan element that owns them.
 #include "gfx/Geometry.h"
+#include "gfx/Units.h"
 #include "platform/Types.h"
 #include "view/Cursor.h"
 #include "view/ViewTypes.h"
@@ -65,5 +66,12 @@ public:
     // Where the window's client area starts on the screen (menus open in screen pixels).
     virtual Point ClientToScreenOrigin() = 0;
 };
+
+// A mouse message's point in millimetres at the plan's resolution.
+inline gfx::PointF PointMm(IPage& page, platform::LPARAM lParam) {
+    const double dpi = page.GetDpi();
+    return {gfx::PxToMm(platform::LowWord(lParam), dpi),
+            gfx::PxToMm(platform::HighWord(lParam), dpi)};
+}
 
 } // namespace Plenvo

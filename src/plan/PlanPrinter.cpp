@@ -19,8 +19,6 @@ namespace Plenvo {
 
 namespace {
 
-constexpr double kPointMm = gfx::kMmPerInch / 72.0;
-
 // The printer's resolution for the plan alone for the length of one synchronous step; the
 // screen's afterwards, whatever happens inside. Other windows never see it.
 class PrinterResolution {
@@ -93,7 +91,8 @@ CPlanPrinter::RecordPages(CViewPlenvo& plan, double dpi, double widthPx, double 
         format.SetLineAlignment(gfx::StringAlignment::Center);
         return format;
     }();
-    graphics->DrawString(plan.GetRecord().title, gfx::Font(kTitleFont, kTitlePoints * kPointMm),
+    graphics->DrawString(plan.GetRecord().title,
+                         gfx::Font(kTitleFont, kTitlePoints * gfx::kMmPerPoint),
                          {kLeftMargin - 25.0, kTopMargin - 10.0, element.width, 15.0}, centred,
                          gfx::SolidBrush(0xFF000000));
 

@@ -28,6 +28,7 @@
 #include "platform/Messages.h"
 #include "platform/Messaging.h"
 #include "platform/Tick.h"
+#include "view/LayeredRenderer.h"
 
 #include <algorithm>
 #include <array>
@@ -43,17 +44,12 @@ namespace {
 
 constexpr UINT kPrintCommand = 1;
 constexpr UINT kInfoCommand = 2;
-constexpr double kPointMm = 25.4 / 72.0;
 
 const char* const kGrades[] = {"_",      "一年级",   "二年级",  "三年级", "四年级",
                                "五年级", "六年级",   "七年级",  "八年级", "九年级",
                                "十年级", "十一年级", "十二年级"};
 const char* const kSubjects[] = {"_",    "语文", "数学", "英语", "物理", "化学",
                                  "生物", "历史", "地理", "政治", "体育"};
-
-bool IsMouse(UINT message) {
-    return message >= WM_MOUSEMOVE && message <= WM_MOUSEHWHEEL;
-}
 
 // A decimal number from the record; anything else (and numbers out of the table) reads as 0.
 template <std::size_t N>
@@ -425,8 +421,8 @@ void CViewPlenvo::Paint(gfx::Graphics& graphics, const gfx::RectF& clip, int /*l
     gfx::StringFormat centred;
     centred.SetAlignment(gfx::StringAlignment::Center);
     centred.SetLineAlignment(gfx::StringAlignment::Center);
-    graphics.DrawString(record_.title, gfx::Font("宋体", 12 * kPointMm), {x, y + 32.0, width, 15.0},
-                        centred, black);
+    graphics.DrawString(record_.title, gfx::Font("宋体", 12 * gfx::kMmPerPoint),
+                        {x, y + 32.0, width, 15.0}, centred, black);
 
     const gfx::Font titleFont("宋体", 7.2);
     const gfx::StringFormat noWrap(gfx::StringFormat::kNoWrap);
@@ -480,7 +476,7 @@ bool CViewPlenvo::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, LRES
         }
     }
     bool done = false;
-    if (IsMouse(message)) {
+    if (IsMouseMessage(message)) {
         const bool handled = HandleMouse(message, wParam, lParam, result, done);
         if (done) {
             return handled;

@@ -8,6 +8,7 @@
 #include "platform/AtomicFile.h"
 #include "platform/Dialogs.h"
 #include "platform/Messages.h"
+#include "view/LayeredRenderer.h"
 
 #include <cmath>
 #include <iterator>
@@ -19,10 +20,6 @@ using namespace platform;
 namespace {
 
 constexpr UINT kCopyCommand = 1;
-
-bool IsMouse(UINT message) {
-    return message >= WM_MOUSEMOVE && message <= WM_MOUSEHWHEEL;
-}
 
 bool IsKeyboard(UINT message) {
     return message >= WM_KEYDOWN && message <= WM_UNICHAR;
@@ -177,7 +174,7 @@ void CViewEdit::Paint(gfx::Graphics& graphics, const gfx::RectF& clip, int layer
 }
 
 bool CViewEdit::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
-    if (IsMouse(message)) {
+    if (IsMouseMessage(message)) {
         if (!GetRect().Contains(MessagePointMm(message, lParam)) && !HasMouseCapture(this)) {
             return false;
         }
@@ -215,7 +212,7 @@ bool CViewEdit::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESUL
             }
         });
     }
-    const bool isMouse = IsMouse(message);
+    const bool isMouse = IsMouseMessage(message);
     if (!isMouse && !IsKeyboard(message) && message != WM_TIMER) {
         return false;
     }
