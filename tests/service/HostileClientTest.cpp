@@ -47,6 +47,15 @@ protected:
         EXPECT_TRUE(teacher.Send(kTemplateRequest));
         return teacher.ReadReply(timeout);
     }
+    // Connections from `count` addresses `prefix`1, `prefix`2, …, each answered once and now
+    // idle between requests.
+    void OpenIdle(std::vector<RawConnection>& idle, int count, const std::string& prefix) {
+        for (int i = 0; i < count; ++i) {
+            idle.emplace_back(port_, prefix + std::to_string(1 + i));
+            ASSERT_TRUE(idle.back().Send(kTemplateRequest));
+            ASSERT_EQ(Status(idle.back().ReadReply(10s)), 200);
+        }
+    }
 };
 
 // Three hundred connections trickle their headers from ten addresses, far more than the four
@@ -188,11 +197,7 @@ TEST_F(HostileClientTest, IdleConnectionsMakeRoomWhenTheServiceIsFull) {
     options_.connections.busyIdleTimeout = 60s;
     Restart();
     std::vector<RawConnection> idle;
-    for (int i = 0; i < 6; ++i) {
-        idle.emplace_back(port_, "127.0.4." + std::to_string(1 + i));
-        ASSERT_TRUE(idle.back().Send(kTemplateRequest));
-        ASSERT_EQ(Status(idle.back().ReadReply(10s)), 200);
-    }
+    ASSERT_NO_FATAL_FAILURE(OpenIdle(idle, 6, "127.0.4."));
     RawConnection late(port_, "127.0.4.100");
     ASSERT_TRUE(late.Send(kTemplateRequest));
     EXPECT_EQ(Status(late.ReadReply(10s)), 200);
@@ -236,11 +241,7 @@ TEST_F(HostileClientTest, IdleConnectionsCloseSoonerWhenTheServiceIsBusy) {
     options_.connections.headDeadline = 600s;
     Restart();
     std::vector<RawConnection> idle;
-    for (int i = 0; i < 2; ++i) {
-        idle.emplace_back(port_, "127.0.5." + std::to_string(1 + i));
-        ASSERT_TRUE(idle.back().Send(kTemplateRequest));
-        ASSERT_EQ(Status(idle.back().ReadReply(10s)), 200);
-    }
+    ASSERT_NO_FATAL_FAILURE(OpenIdle(idle, 2, "127.0.5."));
     EXPECT_FALSE(idle.front().ClosedByService(300ms)) << "closed while the service was quiet";
     std::vector<RawConnection> receiving;
     for (int i = 0; i < 2; ++i) {
