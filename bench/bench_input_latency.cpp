@@ -2,13 +2,13 @@
 // sources: tests/support/Pump.cpp bench/BenchMainWindow.cpp bench/BenchPlanData.cpp
 // Input to paint in a real window, as a user feels it: keys, pointer moves and wheel steps are
 // injected with the XTest extension into a window on a virtual display (Xvfb 1920 x 1080, 96 dpi,
-// no window manager), and the time until the window's first damage reported by the DAMAGE extension
-// is taken (the paint reaching the X server). The windows run in child processes of this program: a
-// page window with a 5,000-character edit field, the main screen template (a button to hover, the
-// history list with 1,000 plans to scroll), the main screen with an open plan of 300 cells in its
-// content area and, as the anchors, a plain GtkTextView holding the same text, a GtkButton where
-// our button is and a bare drawing area repainting that button's rectangle (the path's floor). Keys
-// are 50 ms apart, as a fast typist's.
+// no window manager), and the time until the last damage of the paint it causes, as the DAMAGE
+// extension reports them, is taken (the whole paint reaching the X server). The windows run in
+// child processes of this program: a page window with a 5,000-character edit field, the main screen
+// template (a button to hover, the history list with 1,000 plans to scroll), the main screen with
+// an open plan of 300 cells in its content area and, as the anchors, a plain GtkTextView holding
+// the same text, a GtkButton where our button is and a bare drawing area repainting that button's
+// rectangle (the path's floor). Keys are 50 ms apart, as a fast typist's.
 #include "BenchPlanData.h"
 
 #include "plan/PlanElements.h"
@@ -370,26 +370,31 @@ public:
         XSync(display_, False);
     }
 
-    // Damage events until `quiet` passes without one; the pixels they cover.
-    double Drain(std::chrono::milliseconds quiet) {
+    // Damage events until `quiet` passes without one: the pixels they cover, and when the last
+    // came (when the call began if none did).
+    struct Burst {
         double pixels = 0;
-        auto last = Clock::now();
-        while (Clock::now() - last < quiet) {
+        Clock::time_point last;
+    };
+    Burst Drain(std::chrono::milliseconds quiet) {
+        Burst burst{0, Clock::now()};
+        while (Clock::now() - burst.last < quiet) {
             while (XPending(display_)) {
                 XEvent e;
                 XNextEvent(display_, &e);
                 if (e.type == damageEvent_ + XDamageNotify) {
                     const auto& d = reinterpret_cast<XDamageNotifyEvent&>(e);
-                    pixels += static_cast<double>(d.area.width) * d.area.height;
-                    last = Clock::now();
+                    burst.pixels += static_cast<double>(d.area.width) * d.area.height;
+                    burst.last = Clock::now();
                 }
             }
             std::this_thread::sleep_for(std::chrono::microseconds(200));
         }
-        return pixels;
+        return burst;
     }
 
-    // Runs the action and times it to the first damage; then collects the rest of that paint.
+    // Runs the action and times it to the last damage of the paint it causes: a window that
+    // copies part of its picture and then paints the rest has shown the input only then.
     void Measure(const std::function<void()>& action, Samples& out) {
         Drain(std::chrono::milliseconds(5));
         const auto start = Clock::now();
@@ -402,12 +407,12 @@ public:
                 XEvent e;
                 XNextEvent(display_, &e);
                 if (e.type == damageEvent_ + XDamageNotify) {
-                    const double ms =
-                        std::chrono::duration<double, std::milli>(Clock::now() - start).count();
                     const auto& d = reinterpret_cast<XDamageNotifyEvent&>(e);
                     const double first = static_cast<double>(d.area.width) * d.area.height;
-                    out.ms.push_back(ms);
-                    out.paintedPixels.push_back(first + Drain(std::chrono::milliseconds(4)));
+                    const Burst rest = Drain(std::chrono::milliseconds(4));
+                    out.ms.push_back(
+                        std::chrono::duration<double, std::milli>(rest.last - start).count());
+                    out.paintedPixels.push_back(first + rest.pixels);
                     return;
                 }
             }

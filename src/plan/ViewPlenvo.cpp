@@ -259,8 +259,13 @@ void CViewPlenvo::Layout(gfx::RectF& result, gfx::PointF origin, gfx::SizeF& res
     resultSize = size_;
 }
 
+double CViewPlenvo::DrawnOffset() {
+    const double dpi = GetDpi();
+    return gfx::PxToMm(std::round(gfx::MmToPx(scrollOffset_, dpi)), dpi);
+}
+
 void CViewPlenvo::Relayout(bool invalidate) {
-    gfx::PointF point{position_.x + leftMargin_, position_.y + headerHeight_ + scrollOffset_};
+    gfx::PointF point{position_.x + leftMargin_, position_.y + headerHeight_ + DrawnOffset()};
     contentHeight_ = headerHeight_;
     gfx::RectF changed;
     const auto lines = lines_;
@@ -305,6 +310,10 @@ void CViewPlenvo::RelayoutCell(CGridCell& cell) {
     if (line->Rect().height != before.height) {
         Relayout(true); // the lines below move
     }
+}
+
+gfx::RectF CViewPlenvo::TitleArea() const {
+    return {position_.x, position_.y + 32.0, size_.width, 15.0};
 }
 
 gfx::RectF CViewPlenvo::GridArea() const {
@@ -421,8 +430,8 @@ void CViewPlenvo::Paint(gfx::Graphics& graphics, const gfx::RectF& clip, int /*l
     gfx::StringFormat centred;
     centred.SetAlignment(gfx::StringAlignment::Center);
     centred.SetLineAlignment(gfx::StringAlignment::Center);
-    graphics.DrawString(record_.title, gfx::Font("宋体", 12 * gfx::kMmPerPoint),
-                        {x, y + 32.0, width, 15.0}, centred, black);
+    graphics.DrawString(record_.title, gfx::Font("宋体", 12 * gfx::kMmPerPoint), TitleArea(),
+                        centred, black);
 
     const gfx::Font titleFont("宋体", 7.2);
     const gfx::StringFormat noWrap(gfx::StringFormat::kNoWrap);
@@ -519,6 +528,7 @@ bool CViewPlenvo::HandleMouse(UINT message, WPARAM wParam, LPARAM lParam, LRESUL
     }
     const double view = size_.height - headerHeight_;
     if (message == WM_MOUSEWHEEL) {
+        const double before = DrawnOffset();
         if (contentHeight_ > view) {
             const int delta = HighWord(static_cast<LPARAM>(wParam));
             const double moved = scrollOffset_ + (delta > 0 ? kWheelStep : -kWheelStep);
@@ -527,8 +537,23 @@ bool CViewPlenvo::HandleMouse(UINT message, WPARAM wParam, LPARAM lParam, LRESUL
             scrollOffset_ = 0;
         }
         SetScrollOffset(scrollOffset_);
-        Relayout(true);
-        InvalidateGrid(GridArea());
+        const double moved = DrawnOffset() - before;
+        if (moved == 0) {
+            return true;
+        }
+        // The window moves the picture first, so that the server copies while the grid is laid
+        // out again and the rows uncovered are painted.
+        if (!ScrollRectMm(*this, GridArea(), moved)) {
+            Relayout(true);
+            InvalidateGrid(GridArea());
+            return true;
+        }
+        Relayout(false);
+        // The title reaches into the grid area and stays: repainted where the move took it and
+        // where it is.
+        const gfx::RectF title = TitleArea();
+        InvalidateGrid(title);
+        InvalidateGrid({title.x, title.y + moved, title.width, title.height});
         return true;
     }
     if (message == WM_MOUSEMOVE && dragging_) {

@@ -114,6 +114,9 @@ private:
     void CreateParts();
     std::shared_ptr<CViewElement> MakePart(Json description);
     void SetScrollOffset(double offset);
+    // The scroll offset as drawn: rounded to whole pixels, so that scrolling moves the grid's
+    // picture by whole pixels, which the window copies instead of painting it all again.
+    double DrawnOffset();
     void UpdateScrollRange();
     void OnScrollTrack(const std::string& parameter);
     // Scrolls the grid so that the focused cell's caret is in view, as typing and the arrow
@@ -121,6 +124,8 @@ private:
     void RevealCaret();
     // Where the grid is painted: the element below its header.
     gfx::RectF GridArea() const;
+    // Where the plan's title is drawn, centred: in the header and the top of the grid area.
+    gfx::RectF TitleArea() const;
     // Repaints the part of `changed` that lies in the grid area.
     void InvalidateGrid(const gfx::RectF& changed);
     bool HandleMouse(platform::UINT message, platform::WPARAM wParam, platform::LPARAM lParam,

@@ -9,7 +9,10 @@
 #include "platform/Messaging.h"
 #include "platform/OffscreenWindow.h"
 
+#include <X11/Xlib.h>
 #include <cmath>
+#include <cstdlib>
+#include <gdk/gdkx.h>
 #include <gtk/gtk.h>
 
 namespace platform {
@@ -118,6 +121,16 @@ GtkNativeWindow* Self(gpointer data) {
 
 } // namespace
 
+struct CopyEvents {
+    static GdkFilterReturn Filter(GdkXEvent* xevent, GdkEvent*, gpointer data) {
+        const XEvent& event = *static_cast<XEvent*>(xevent);
+        if (event.xany.window == Self(data)->copyTarget_.xid) {
+            Self(data)->OnCopyEvent(event);
+        }
+        return GDK_FILTER_CONTINUE;
+    }
+};
+
 std::unique_ptr<NativeWindow> NativeWindow::Create(WindowParams params) {
     if (!UserInterfaceAvailable()) {
         return nullptr; // an invisible window nobody can close is no window
@@ -188,11 +201,7 @@ void GtkNativeWindow::Build() {
     composition_ = std::make_unique<CompositionWindow>();
 
     g_signal_connect(area_, "draw", G_CALLBACK(+[](GtkWidget*, cairo_t* cr, gpointer data) {
-                         GtkNativeWindow* self = Self(data);
-                         GdkRectangle clip;
-                         if (self->params_.paint && gdk_cairo_get_clip_rectangle(cr, &clip)) {
-                             self->params_.paint(cr, {clip.x, clip.y, clip.width, clip.height});
-                         }
+                         Self(data)->Draw(cr);
                          return TRUE;
                      }),
                      this);
@@ -267,6 +276,11 @@ void GtkNativeWindow::TearDown() {
     composition_.reset();
     DismissTooltip();
     tooltip_.reset();
+    if (copyGc_) {
+        gdk_window_remove_filter(nullptr, &CopyEvents::Filter, this);
+        XFreeGC(gdk_x11_get_default_xdisplay(), static_cast<GC>(copyGc_));
+        copyGc_ = nullptr;
+    }
     if (window_) {
         g_signal_handlers_disconnect_by_data(window_, this);
         g_signal_handlers_disconnect_by_data(area_, this);
@@ -296,6 +310,115 @@ RectI GtkNativeWindow::Frame() const {
 void GtkNativeWindow::Invalidate(const RectI& rect) {
     if (area_ && !rect.Empty()) {
         gtk_widget_queue_draw_area(area_, rect.x, rect.y, rect.width, rect.height);
+    }
+}
+
+void GtkNativeWindow::Draw(cairo_t* cr) {
+    if (!params_.paint) {
+        return;
+    }
+    // Rectangle by rectangle: the rows a scroll uncovers and a strip far from them do not make
+    // everything between them painted. Many small pieces are painted as one.
+    constexpr int kMostPieces = 16;
+    cairo_rectangle_list_t* pieces = cairo_copy_clip_rectangle_list(cr);
+    if (pieces->status == CAIRO_STATUS_SUCCESS && pieces->num_rectangles > 0 &&
+        pieces->num_rectangles <= kMostPieces) {
+        for (int i = 0; i < pieces->num_rectangles; ++i) {
+            const cairo_rectangle_t& r = pieces->rectangles[i];
+            const int left = static_cast<int>(std::floor(r.x));
+            const int top = static_cast<int>(std::floor(r.y));
+            const RectI piece{left, top, static_cast<int>(std::ceil(r.x + r.width)) - left,
+                              static_cast<int>(std::ceil(r.y + r.height)) - top};
+            cairo_save(cr);
+            cairo_rectangle(cr, piece.x, piece.y, piece.width, piece.height);
+            cairo_clip(cr);
+            params_.paint(cr, piece);
+            cairo_restore(cr);
+        }
+    } else if (GdkRectangle clip; gdk_cairo_get_clip_rectangle(cr, &clip)) {
+        params_.paint(cr, {clip.x, clip.y, clip.width, clip.height});
+    }
+    cairo_rectangle_list_destroy(pieces);
+}
+
+void GtkNativeWindow::Scroll(const RectI& rect, int dy) {
+    const RectI area = rect.Intersect({0, 0, size_.width, size_.height});
+    if (!area_ || area.Empty() || dy == 0) {
+        return;
+    }
+    GdkWindow* window = gtk_widget_get_window(area_);
+    // The drawing area's window is usually drawn on its top-level's native window: find that
+    // and where the area lies on it.
+    GdkWindow* native = window;
+    int ox = 0, oy = 0;
+    while (native && !gdk_window_has_native(native)) {
+        int x = 0, y = 0;
+        gdk_window_get_position(native, &x, &y);
+        ox += x;
+        oy += y;
+        native = gdk_window_get_parent(native);
+    }
+    if (!native || !GDK_IS_X11_WINDOW(native) || !gtk_widget_get_mapped(area_) ||
+        std::abs(dy) >= area.height) {
+        Invalidate(area);
+        return;
+    }
+    const cairo_rectangle_int_t bounds{area.x, area.y, area.width, area.height};
+    if (cairo_region_t* pending = gdk_window_get_update_area(window)) {
+        cairo_region_t* moved = cairo_region_copy(pending);
+        cairo_region_intersect_rectangle(moved, &bounds);
+        cairo_region_translate(moved, 0, dy);
+        cairo_region_intersect_rectangle(moved, &bounds);
+        cairo_region_union(pending, moved);
+        gdk_window_invalidate_region(window, pending, FALSE);
+        cairo_region_destroy(moved);
+        cairo_region_destroy(pending);
+    }
+    Display* display = GDK_WINDOW_XDISPLAY(native);
+    const Window xid = GDK_WINDOW_XID(native);
+    if (!copyGc_) {
+        // Parts of the source the server does not hold (under another window) come back as
+        // GraphicsExpose events, which the event filter repaints.
+        XGCValues values{};
+        values.graphics_exposures = True;
+        copyGc_ = XCreateGC(display, xid, GCGraphicsExposures, &values);
+        gdk_window_add_filter(nullptr, &CopyEvents::Filter, this);
+    }
+    copyTarget_ = {xid, ox, oy};
+    copies_.push_back({NextRequest(display), area, dy});
+    const int top = dy > 0 ? area.y : area.y - dy;
+    XCopyArea(display, xid, xid, static_cast<GC>(copyGc_), ox + area.x, oy + top,
+              static_cast<unsigned>(area.width), static_cast<unsigned>(area.height - std::abs(dy)),
+              ox + area.x, oy + top + dy);
+    // The server copies while the program paints what the copy uncovered.
+    XFlush(display);
+    Invalidate(dy > 0 ? RectI{area.x, area.y, area.width, dy}
+                      : RectI{area.x, area.Bottom() + dy, area.width, -dy});
+}
+
+void GtkNativeWindow::OnCopyEvent(const XEvent& event) {
+    const int ox = copyTarget_.x, oy = copyTarget_.y;
+    if (event.type == GraphicsExpose) {
+        const XGraphicsExposeEvent& e = event.xgraphicsexpose;
+        Invalidate({e.x - ox, e.y - oy, e.width, e.height});
+    } else if (event.type == Expose) {
+        // Exposed before a copy the server has since carried out: what the copy took from
+        // there was not the window's picture, and it now lies dy rows away.
+        const XExposeEvent& e = event.xexpose;
+        RectI exposed{e.x - ox, e.y - oy, e.width, e.height};
+        for (const Copy& copy : copies_) {
+            if (static_cast<long>(e.serial - copy.serial) >= 0) {
+                continue;
+            }
+            const RectI inside = exposed.Intersect(copy.area);
+            exposed = RectI{inside.x, inside.y + copy.dy, inside.width, inside.height}.Intersect(
+                copy.area);
+            Invalidate(exposed);
+        }
+    }
+    // A copy no event can predate any more is forgotten.
+    while (!copies_.empty() && static_cast<long>(event.xany.serial - copies_.front().serial) >= 0) {
+        copies_.pop_front();
     }
 }
 

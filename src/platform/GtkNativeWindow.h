@@ -3,6 +3,7 @@
 // program. GDK events become messages delivered synchronously to the window procedure.
 #include "platform/NativeWindow.h"
 
+#include <deque>
 #include <memory>
 #include <optional>
 #include <string>
@@ -10,6 +11,7 @@
 struct _GtkWidget;
 struct _GtkIMContext;
 union _GdkEvent;
+union _XEvent;
 
 namespace platform {
 
@@ -27,6 +29,7 @@ public:
     SizeI ClientSize() const override { return size_; }
     RectI Frame() const override;
     void Invalidate(const RectI& rect) override;
+    void Scroll(const RectI& rect, int dy) override;
     void SetCapture(bool on) override;
     bool HasCapture() const override { return capture_; }
     void Focus() override;
@@ -52,6 +55,7 @@ private:
     bool OnKey(_GdkEvent* event);
     bool OnFocus(bool in);
     void OnSize(int width, int height);
+    void Draw(_cairo* cr);
     void OnCommit(const char* text);
     // Shows what the input method is composing at the caret, or hides it when nothing is.
     void ShowComposition();
@@ -59,6 +63,9 @@ private:
     // another element's tooltip is asked for.
     void ShowTooltip();
     void DismissTooltip();
+    // Repaints what scrolling by copy could not take from the server (see Scroll).
+    friend struct CopyEvents;
+    void OnCopyEvent(const _XEvent& event);
 
     WindowParams params_;
     HWND hwnd_ = 0;
@@ -74,6 +81,20 @@ private:
     SizeI size_;
     bool capture_ = false;
     Cursor cursor_ = Cursor::Arrow;
+    // Scrolling copies on the native window that holds the drawing area, at this offset.
+    struct CopyTarget {
+        unsigned long xid = 0;
+        int x = 0;
+        int y = 0;
+    };
+    struct Copy {
+        unsigned long serial; // of the copy request
+        RectI area;
+        int dy;
+    };
+    void* copyGc_ = nullptr;
+    CopyTarget copyTarget_;
+    std::deque<Copy> copies_;
 };
 
 } // namespace platform

@@ -44,6 +44,10 @@ public:
     virtual RectI Frame() const = 0;
     // Marks pixels for repainting; no background erase.
     virtual void Invalidate(const RectI& rect) = 0;
+    // Moves what the window shows inside the rectangle by dy pixel rows (down when positive), as
+    // content scrolled under it does, and repaints the rows it uncovers. What was waiting to be
+    // repainted there is repainted at its old place and at its new one.
+    virtual void Scroll(const RectI& rect, int dy) = 0;
     virtual void SetCapture(bool on) = 0;
     virtual bool HasCapture() const = 0;
     virtual void Focus() = 0;

@@ -4,6 +4,7 @@
 #include "platform/Messaging.h"
 
 #include <cairo.h>
+#include <cstdlib>
 #include <cstring>
 
 namespace platform {
@@ -96,20 +97,75 @@ RectI OffscreenWindow::DirtyArea() const {
 }
 
 Image OffscreenWindow::Paint() {
-    return PaintRect(painted_ ? DirtyArea()
-                              : RectI{0, 0, params_.frame.width, params_.frame.height});
+    if (!painted_) {
+        return PaintAll();
+    }
+    // Rectangle by rectangle, as a window's update region is painted: a stale pixel between two
+    // invalidated places stays stale here as it would on the screen.
+    cairo_region_t* region = cairo_region_create();
+    for (const RectI& r : invalidations_) {
+        const cairo_rectangle_int_t rect{r.x, r.y, r.width, r.height};
+        cairo_region_union_rectangle(region, &rect);
+    }
+    std::vector<RectI> parts;
+    for (int i = 0; i < cairo_region_num_rectangles(region); ++i) {
+        cairo_rectangle_int_t rect;
+        cairo_region_get_rectangle(region, i, &rect);
+        parts.push_back({rect.x, rect.y, rect.width, rect.height});
+    }
+    cairo_region_destroy(region);
+    return PaintRects(parts);
 }
 
 Image OffscreenWindow::PaintAll() {
-    return PaintRect({0, 0, params_.frame.width, params_.frame.height});
+    return PaintRects({{0, 0, params_.frame.width, params_.frame.height}});
 }
 
-Image OffscreenWindow::PaintRect(const RectI& rect) {
+void OffscreenWindow::Scroll(const RectI& rect, int dy) {
+    const RectI area = rect.Intersect({0, 0, params_.frame.width, params_.frame.height});
+    if (!Exists() || area.Empty() || dy == 0) {
+        return;
+    }
+    if (!painted_ || std::abs(dy) >= area.height) {
+        Invalidate(area);
+        return;
+    }
+    const std::vector<RectI> pending = invalidations_;
+    for (const RectI& r : pending) {
+        const RectI inside = r.Intersect(area);
+        Invalidate(RectI{inside.x, inside.y + dy, inside.width, inside.height}.Intersect(area));
+    }
+    cairo_surface_flush(surface_);
+    const int stride = cairo_image_surface_get_stride(surface_);
+    unsigned char* data = cairo_image_surface_get_data(surface_);
+    const std::size_t bytes = std::size_t(area.width) * 4;
+    const auto row = [&](int y) {
+        return data + std::size_t(y) * stride + std::size_t(area.x) * 4;
+    };
+    // Rows are taken before they are overwritten: from the far end of the move first.
+    if (dy > 0) {
+        for (int y = area.Bottom() - 1; y >= area.y + dy; --y) {
+            std::memcpy(row(y), row(y - dy), bytes);
+        }
+        Invalidate({area.x, area.y, area.width, dy});
+    } else {
+        for (int y = area.y; y < area.Bottom() + dy; ++y) {
+            std::memcpy(row(y), row(y - dy), bytes);
+        }
+        Invalidate({area.x, area.Bottom() + dy, area.width, -dy});
+    }
+    cairo_surface_mark_dirty(surface_);
+}
+
+Image OffscreenWindow::PaintRects(const std::vector<RectI>& rects) {
     const int w = params_.frame.width, h = params_.frame.height;
     if (!surface_) {
         surface_ = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, w, h);
     }
-    if (!rect.Empty() && params_.paint) {
+    for (const RectI& rect : rects) {
+        if (rect.Empty() || !params_.paint) {
+            continue;
+        }
         cairo_t* cr = cairo_create(surface_);
         cairo_rectangle(cr, rect.x, rect.y, rect.width, rect.height);
         cairo_clip(cr);

@@ -31,6 +31,7 @@ public:
     SizeI ClientSize() const override { return {params_.frame.width, params_.frame.height}; }
     RectI Frame() const override { return params_.frame; }
     void Invalidate(const RectI& rect) override;
+    void Scroll(const RectI& rect, int dy) override;
     void SetCapture(bool on) override { capture_ = on; }
     bool HasCapture() const override { return capture_; }
     void Focus() override;
@@ -48,7 +49,8 @@ public:
     // Every rectangle invalidated since the last Paint, and their union.
     const std::vector<RectI>& Invalidations() const { return invalidations_; }
     RectI DirtyArea() const;
-    // Paints the dirty area (everything when nothing was painted yet) and returns the window.
+    // Paints the invalidated rectangles (everything when nothing was painted yet) and returns the
+    // window.
     Image Paint();
     // Paints the whole client area regardless of what is dirty.
     Image PaintAll();
@@ -59,7 +61,7 @@ public:
     bool Register();
 
 private:
-    Image PaintRect(const RectI& rect);
+    Image PaintRects(const std::vector<RectI>& rects);
 
     WindowParams params_;
     HWND hwnd_ = 0;

@@ -251,6 +251,15 @@ void CView::InvalidatePixels(const platform::RectI& rect) {
     }
 }
 
+bool CView::ScrollPixels(const platform::RectI& rect, int dy) {
+    if (!WindowExists()) {
+        return false;
+    }
+    window_->Scroll(rect, dy);
+    caret_.Scrolled(rect, dy);
+    return true;
+}
+
 void CView::Invalidate(const platform::RectI& rect) {
     InvalidatePixels(rect);
 }

@@ -129,6 +129,7 @@ public:
 
 protected:
     void InvalidatePixels(const platform::RectI& rect) override;
+    bool ScrollPixels(const platform::RectI& rect, int dy) override;
     void ScheduleLayout() override;
     void CaptureChanged(bool on) override;
 

@@ -375,6 +375,10 @@ std::shared_ptr<CViewElement> CViewElement::HitTest(gfx::PointF pointMm) {
     return parent_ ? parent_->HitTest(pointMm) : nullptr;
 }
 
+bool CViewElement::ScrollRectMm(const CViewElement& scroller, const gfx::RectF& area, double dy) {
+    return parent_ && parent_->ScrollRectMm(scroller, area, dy);
+}
+
 CViewElement* CViewElement::GetRoot() {
     return parent_ ? parent_->GetRoot() : this;
 }

@@ -57,6 +57,11 @@ public:
     virtual bool TrackHoverRegion(ElementId id, const gfx::RectF& rect, LeaveCallback leave);
     virtual void InvalidateSelf();
     virtual void InvalidateRectMm(const gfx::RectF& rect);
+    // Root service: moves what the window shows of the area by dy (millimetres, down when
+    // positive) as the element's content scrolled, repainting only what the move uncovers and
+    // what else is drawn there. False when it cannot (no window, or dy is not whole pixels):
+    // then the caller repaints the area.
+    virtual bool ScrollRectMm(const CViewElement& scroller, const gfx::RectF& area, double dy);
     virtual Point ScreenToClient(Point screen);
     // Passes the cursor, or this element's own one when none is given, towards the root.
     virtual void SetCursor(Cursor cursor);

@@ -3,7 +3,9 @@
 #include "gfx/Units.h"
 #include "platform/Messages.h"
 
+#include <algorithm>
 #include <cmath>
+#include <vector>
 
 namespace Plenvo {
 
@@ -82,6 +84,50 @@ void CViewRoot::InvalidateRectMm(const gfx::RectF& rect) {
     if (!px.Empty()) {
         InvalidatePixels(px);
     }
+}
+
+bool CViewRoot::ScrollRectMm(const CViewElement& scroller, const gfx::RectF& area, double dy) {
+    const double exact = gfx::MmToPx(dy, dpi_);
+    const double rows = std::round(exact);
+    if (rows == 0 || std::abs(exact - rows) > 1e-6) {
+        return false;
+    }
+    // The rows the area covers wholly move. A row it covers in part mixes what scrolls with
+    // what lies above or below the area, and is repainted; a column it covers in part mixes
+    // the content with the same share of the background all the way down, and moves with it.
+    const platform::RectI outer = CoveringPixels(area);
+    const int top = static_cast<int>(std::ceil(gfx::MmToPx(area.y, dpi_)));
+    const int bottom = static_cast<int>(std::floor(gfx::MmToPx(area.Bottom(), dpi_)));
+    const platform::RectI moving{outer.x, top, outer.width, bottom - top};
+    if (moving.Empty() || !ScrollPixels(moving, static_cast<int>(rows))) {
+        return false;
+    }
+    InvalidatePixels({outer.x, outer.y, outer.width, moving.y - outer.y});
+    InvalidatePixels({outer.x, moving.Bottom(), outer.width, outer.Bottom() - moving.Bottom()});
+    invalid_ = gfx::RectF::Union(invalid_, area);
+    // Everything else drawn in the area stays where it is: it is repainted where it was drawn
+    // and where the move took its picture. The scroller's ancestors only fill its background.
+    std::vector<const CViewElement*> ancestors;
+    for (const CViewElement* up = scroller.GetParent(); up; up = up->GetParent()) {
+        ancestors.push_back(up);
+    }
+    for (const auto& [layer, list] : GetLayers()) {
+        for (const auto& entry : list) {
+            const auto element = entry.lock();
+            if (!element || element.get() == &scroller ||
+                std::find(ancestors.begin(), ancestors.end(), element.get()) != ancestors.end()) {
+                continue;
+            }
+            const gfx::RectF drawn = gfx::RectF::Intersect(element->GetRect(), area);
+            if (drawn.IsEmpty()) {
+                continue;
+            }
+            InvalidateRectMm(drawn);
+            InvalidateRectMm(
+                gfx::RectF::Intersect({drawn.x, drawn.y + dy, drawn.width, drawn.height}, area));
+        }
+    }
+    return true;
 }
 
 void CViewRoot::LeaveHover() {

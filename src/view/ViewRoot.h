@@ -53,6 +53,7 @@ public:
                 bool registerInLayer) override;
     bool TrackHoverRegion(ElementId id, const gfx::RectF& rect, LeaveCallback leave) override;
     void InvalidateRectMm(const gfx::RectF& rect) override;
+    bool ScrollRectMm(const CViewElement& scroller, const gfx::RectF& area, double dy) override;
     // With no element given the root itself takes the capture.
     void SetMouseCapture(bool on, CViewElement* element = nullptr) override;
     bool HasMouseCapture(const CViewElement* element) override;
@@ -69,6 +70,8 @@ public:
 protected:
     // What a window adds; a root without a window needs none of them.
     virtual void InvalidatePixels(const platform::RectI&) {}
+    // Moves the window's pixels inside the rectangle dy rows; false without a window.
+    virtual bool ScrollPixels(const platform::RectI&, int) { return false; }
     virtual void ScheduleLayout() {}
     virtual void CaptureChanged(bool) {}
     // The window changed size: the root takes the new client area (pixels of its surface).

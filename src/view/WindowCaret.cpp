@@ -51,6 +51,14 @@ void CWindowCaret::Invalidate() {
     }
 }
 
+void CWindowCaret::Scrolled(const platform::RectI& area, int dy) {
+    if (platform::NativeWindow* window = window_(); window && created_) {
+        window->Invalidate(rect_);
+        window->Invalidate(
+            platform::RectI{rect_.x, rect_.y + dy, rect_.width, rect_.height}.Intersect(area));
+    }
+}
+
 void CWindowCaret::UpdateBlink() {
     platform::NativeWindow* window = window_();
     const bool want = window && created_ && hideCount_ == 0 && window->HasFocus();

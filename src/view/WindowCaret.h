@@ -27,6 +27,9 @@ public:
     void UpdateBlink();
     void OnTimer();
     void Paint(cairo_t* cr, const platform::RectI& update) const;
+    // The window's pixels inside the area moved dy rows: the caret drawn among them is repainted
+    // where its picture went and where it is.
+    void Scrolled(const platform::RectI& area, int dy);
 
 private:
     void Invalidate();

@@ -158,6 +158,119 @@ TEST(GtkNativeWindow, RealWindowTurnsUserInputIntoMessagesAndClosesOnRequest) {
     EXPECT_TRUE(RunPumping("xdotool search --name 'Tavrin教育系统 backend'", Pump).empty());
 }
 
+namespace {
+
+// Rows 50 to 249 of the window scroll: each row has its own colour by its place in the content,
+// and a blue mark lies in the content; the rows above and below stay grey.
+struct ScrollingPicture {
+    int offset = 0;
+    int mark = 150; // content row of the mark's top
+    static constexpr RectI kArea{0, 50, 400, 200};
+
+    unsigned Expected(int x, int y) const {
+        if (y < kArea.y || y >= kArea.Bottom()) {
+            return 0xFF808080u;
+        }
+        if (x >= 100 && x < 150 && y >= mark + offset && y < mark + offset + 4) {
+            return 0xFF0000FFu;
+        }
+        return 0xFF000000u | unsigned((y - offset) * 37 & 0xFF) << 16 | 0x3380u;
+    }
+    void Paint(cairo_t* cr) const {
+        for (int y = 0; y < 300; ++y) {
+            const unsigned c = Expected(0, y);
+            cairo_set_source_rgb(cr, (c >> 16 & 0xFF) / 255.0, (c >> 8 & 0xFF) / 255.0,
+                                 (c & 0xFF) / 255.0);
+            cairo_rectangle(cr, 0, y, 400, 1);
+            cairo_fill(cr);
+        }
+        cairo_rectangle(cr, kArea.x, kArea.y, kArea.width, kArea.height);
+        cairo_clip(cr);
+        cairo_set_source_rgb(cr, 0, 0, 1);
+        cairo_rectangle(cr, 100, mark + offset, 50, 4);
+        cairo_fill(cr);
+    }
+};
+
+// The first pixel of the window on the screen that differs from the picture, or none.
+std::string FirstDifference(const NativeWindow& window, const ScrollingPicture& picture) {
+    gdk_display_sync(gdk_display_get_default());
+    const PointI origin = window.ScreenToClient({0, 0});
+    const std::vector<unsigned> shown = testsupport::ScreenPixels(-origin.x, -origin.y, 400, 300);
+    if (shown.size() != 400u * 300u) {
+        return "the screen could not be read";
+    }
+    for (int y = 0; y < 300; ++y) {
+        for (int x = 0; x < 400; ++x) {
+            if (shown[std::size_t(y) * 400 + x] != picture.Expected(x, y)) {
+                char text[96];
+                std::snprintf(text, sizeof text, "at %d,%d: %08X instead of %08X", x, y,
+                              shown[std::size_t(y) * 400 + x], picture.Expected(x, y));
+                return text;
+            }
+        }
+    }
+    return "";
+}
+
+} // namespace
+
+// Scrolling copies the picture on the server and repaints the rows it uncovers, what waited to
+// be repainted (at both places) and what another window had covered until just before.
+TEST(GtkNativeWindow, ScrollingMovesThePictureAndRepaintsWhatTheCopyCouldNotBring) {
+    ASSERT_TRUE(InitializeUserInterface());
+    auto picture = std::make_shared<ScrollingPicture>();
+    auto paints = std::make_shared<int>(0);
+    WindowParams params;
+    params.title = "scrolling";
+    params.frame = {20, 27, 400, 300};
+    params.paint = [picture, paints](cairo_t* cr, const RectI&) {
+        ++*paints;
+        picture->Paint(cr);
+    };
+    auto window = NativeWindow::Create(params);
+    ASSERT_NE(window, nullptr);
+    ASSERT_TRUE(PumpUntil([&] { return *paints > 0; }));
+    ASSERT_TRUE(PumpUntil([&] { return FirstDifference(*window, *picture).empty(); }))
+        << FirstDifference(*window, *picture);
+
+    const auto scroll = [&](int dy) {
+        // The mark moves in the content and waits to be repainted; then the content scrolls.
+        window->Invalidate({100, picture->mark + picture->offset, 50, 4});
+        picture->mark += 3;
+        window->Invalidate({100, picture->mark + picture->offset, 50, 4});
+        picture->offset += dy;
+        const int before = *paints;
+        window->Scroll(ScrollingPicture::kArea, dy);
+        return PumpUntil([&] { return *paints > before; });
+    };
+    for (const int dy : {-20, 7, -33, 1}) {
+        ASSERT_TRUE(scroll(dy));
+        EXPECT_EQ(FirstDifference(*window, *picture), "") << "after scrolling by " << dy;
+    }
+
+    // A popup over the window goes, and the window scrolls before it hears what was uncovered.
+    GtkWidget* popup = gtk_window_new(GTK_WINDOW_POPUP);
+    gtk_window_set_default_size(GTK_WINDOW(popup), 80, 60);
+    const PointI origin = window->ScreenToClient({0, 0});
+    gtk_window_move(GTK_WINDOW(popup), 200 - origin.x, 120 - origin.y);
+    g_signal_connect(popup, "draw", G_CALLBACK(+[](GtkWidget*, cairo_t* cr, gpointer) {
+                         cairo_set_source_rgb(cr, 1, 0, 0);
+                         cairo_paint(cr);
+                         return TRUE;
+                     }),
+                     nullptr);
+    gtk_widget_show(popup);
+    ASSERT_TRUE(PumpUntil(
+        [&] { return testsupport::ScreenPixel(220 - origin.x, 140 - origin.y) == 0xFFFF0000u; }));
+    gtk_widget_hide(popup);
+    ASSERT_TRUE(scroll(-25));
+    PumpUntil([&] { return FirstDifference(*window, *picture).empty(); }, 1000);
+    EXPECT_EQ(FirstDifference(*window, *picture), "") << "after the popup went";
+    gtk_widget_destroy(popup);
+    window->Destroy();
+}
+
 // The window's own tooltip: after the pointer rests, below it; gone on a click and not back for
 // the same element; at once when the pointer goes on to another element's tooltip.
 TEST(GtkNativeWindow, TooltipAppearsAfterThePauseAndStaysAwayAfterAClick) {

@@ -244,7 +244,8 @@ TEST_F(PlanView, WheelAndDragScrollWithinTheirLimits) {
     const double firstY = plan->Lines()[0]->Rect().y;
     wheel(-120);
     EXPECT_EQ(plan->ScrollOffset(), -10.0);
-    EXPECT_NEAR(plan->Lines()[0]->Rect().y, firstY - 10.0, 1e-9);
+    // Drawn at whole pixels: within half a pixel of the offset.
+    EXPECT_NEAR(plan->Lines()[0]->Rect().y, firstY - 10.0, 0.5 * 25.4 / plan->GetDpi() + 1e-9);
     wheel(120);
     wheel(120);
     EXPECT_EQ(plan->ScrollOffset(), 0.0);
@@ -439,6 +440,55 @@ TEST_F(PlanRepaint, AWheelStepCarriesTheCaretWithItsCellAndKeepsEveryCellsHeight
         Wheel(120);
     }
     EXPECT_EQ(Window().ImeCursorArea(), shown);
+}
+
+TEST_F(PlanRepaint, AWheelStepMovesTheGridsPictureAndPaintsOnlyWhatItUncovers) {
+    OpenLong();
+    // A caret and a toast over the grid: neither scrolls with it.
+    ClickIn("f");
+    Type(u"荷塘");
+    view->ShowToast("已保存", 3000);
+    Window().PaintAll();
+    const RectI grid = Pixels({plan->GetRect().x, plan->GetRect().y + 40.0, plan->GetSize().width,
+                               plan->GetSize().height - 40.0});
+    const std::size_t gridPixels = std::size_t(grid.width) * grid.height;
+    std::vector<int> steps(40, -120);
+    steps.insert(steps.begin() + 3, 120);
+    steps.insert(steps.end(), {120, 120});
+    for (std::size_t i = 0; i < steps.size(); ++i) {
+        const double before = plan->ScrollOffset();
+        Wheel(steps[i]);
+        if (plan->ScrollOffset() == before) {
+            continue; // at the end: nothing moves, nothing to check
+        }
+        std::size_t repainted = 0;
+        for (const RectI& r : Window().Invalidations()) {
+            repainted += std::size_t(r.width) * r.height;
+        }
+        // The uncovered rows, the title's edge, the scroll bar and the toast, twice each: well
+        // under the whole grid.
+        EXPECT_LT(repainted, gridPixels / 2) << "step " << i;
+        const platform::Image shown = Window().Paint();
+        const platform::Image whole = Window().PaintAll();
+        ASSERT_EQ(shown.pixels.size(), whole.pixels.size());
+        // Pictures scaled to a fractional place may differ by a step of rounding once moved.
+        const auto near = [](std::uint32_t a, std::uint32_t b) {
+            for (int shift = 0; shift < 32; shift += 8) {
+                if (std::abs(int(a >> shift & 0xFF) - int(b >> shift & 0xFF)) > 2) {
+                    return false;
+                }
+            }
+            return true;
+        };
+        for (int y = 0; y < shown.height; ++y) {
+            for (int x = 0; x < shown.width; ++x) {
+                ASSERT_TRUE(near(shown.Pixel(x, y), whole.Pixel(x, y)))
+                    << std::hex << shown.Pixel(x, y) << " instead of " << whole.Pixel(x, y)
+                    << std::dec << " at " << x << "," << y << " after step " << i;
+            }
+        }
+    }
+    EXPECT_LT(plan->ScrollOffset(), -100.0) << "the steps reached the end of the plan";
 }
 
 TEST_F(PlanRepaint, TypingPastTheBottomAndArrowsAboveTheTopScrollTheCaretIntoView) {

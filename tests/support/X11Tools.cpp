@@ -80,18 +80,30 @@ bool SendDeleteWindow(unsigned long xid) {
 }
 
 unsigned ScreenPixel(int x, int y) {
+    const std::vector<unsigned> pixels = ScreenPixels(x, y, 1, 1);
+    return pixels.empty() ? 0 : pixels[0];
+}
+
+std::vector<unsigned> ScreenPixels(int x, int y, int width, int height) {
     ::Display* display = XOpenDisplay(nullptr);
     if (!display) {
-        return 0;
+        return {};
     }
-    unsigned pixel = 0;
+    std::vector<unsigned> pixels;
     if (XImage* image =
-            XGetImage(display, DefaultRootWindow(display), x, y, 1, 1, AllPlanes, ZPixmap)) {
-        pixel = 0xFF000000u | static_cast<unsigned>(XGetPixel(image, 0, 0) & 0xFFFFFF);
+            XGetImage(display, DefaultRootWindow(display), x, y, static_cast<unsigned>(width),
+                      static_cast<unsigned>(height), AllPlanes, ZPixmap)) {
+        pixels.reserve(std::size_t(width) * height);
+        for (int row = 0; row < height; ++row) {
+            for (int column = 0; column < width; ++column) {
+                pixels.push_back(0xFF000000u |
+                                 static_cast<unsigned>(XGetPixel(image, column, row) & 0xFFFFFF));
+            }
+        }
         XDestroyImage(image);
     }
     XCloseDisplay(display);
-    return pixel;
+    return pixels;
 }
 
 bool BindCharacters(const std::string& text) {

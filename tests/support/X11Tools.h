@@ -24,6 +24,8 @@ bool BindCharacters(const std::string& text);
 
 // The ARGB pixel at (x, y) of the screen as the server holds it now; 0 when it cannot be read.
 unsigned ScreenPixel(int x, int y);
+// The ARGB pixels of a rectangle of the screen, row by row; empty when they cannot be read.
+std::vector<unsigned> ScreenPixels(int x, int y, int width, int height);
 
 // The ARGB pixel at (x, y) of a PNG file; 0 when it cannot be read.
 unsigned ReadPngPixel(const std::string& path, int x, int y);
