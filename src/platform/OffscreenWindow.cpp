@@ -102,6 +102,10 @@ Image OffscreenWindow::Paint() {
     }
     // Rectangle by rectangle, as a window's update region is painted: a stale pixel between two
     // invalidated places stays stale here as it would on the screen.
+    return PaintRects(DirtyRects());
+}
+
+std::vector<RectI> OffscreenWindow::DirtyRects() const {
     cairo_region_t* region = cairo_region_create();
     for (const RectI& r : invalidations_) {
         const cairo_rectangle_int_t rect{r.x, r.y, r.width, r.height};
@@ -114,7 +118,7 @@ Image OffscreenWindow::Paint() {
         parts.push_back({rect.x, rect.y, rect.width, rect.height});
     }
     cairo_region_destroy(region);
-    return PaintRects(parts);
+    return parts;
 }
 
 Image OffscreenWindow::PaintAll() {

@@ -49,6 +49,8 @@ public:
     // Every rectangle invalidated since the last Paint, and their union.
     const std::vector<RectI>& Invalidations() const { return invalidations_; }
     RectI DirtyArea() const;
+    // The invalidated region as separate rectangles, as Paint paints them.
+    std::vector<RectI> DirtyRects() const;
     // Paints the invalidated rectangles (everything when nothing was painted yet) and returns the
     // window.
     Image Paint();
