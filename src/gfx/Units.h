@@ -5,6 +5,8 @@
 // is no conversion at an implied resolution.
 #include "gfx/Geometry.h"
 
+#include <cmath>
+
 namespace gfx {
 
 inline constexpr double kMmPerInch = 25.4;
@@ -19,6 +21,10 @@ inline double MmToPx(double mm, double dpi) {
 }
 inline double PxToMm(double px, double dpi) {
     return px * kMmPerInch / dpi;
+}
+// The length moved to the nearest whole pixel of the surface.
+inline double SnapToPixel(double mm, double dpi) {
+    return PxToMm(std::round(MmToPx(mm, dpi)), dpi);
 }
 // A pixel rectangle is rounded to whole pixels before it becomes millimetres.
 RectF PxRectToMm(const RectF& px, double dpi);

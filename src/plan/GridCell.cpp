@@ -29,10 +29,6 @@ constexpr UINT kCopyCommand = 2;
 constexpr UINT kPasteCommand = 3;
 constexpr std::uint32_t kScrollStyle = 0x202000; // WS_VSCROLL | ES_DISABLENOSCROLL
 
-bool IsKeyboard(UINT message) {
-    return message >= WM_KEYDOWN && message <= WM_UNICHAR;
-}
-
 bool IsKey(UINT message) {
     return message == WM_KEYDOWN || message == WM_KEYUP || message == WM_CHAR;
 }
@@ -484,7 +480,7 @@ bool CGridCell::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESUL
         if (message == WM_TIMER) {
             return services->TxSendMessage(message, wParam, lParam, &result);
         }
-        if (IsKeyboard(message)) {
+        if (IsKeyboardMessage(message)) {
             if (!active_ || !focused_ || !page_->IsFocused(this)) {
                 return RouteToLines(message, wParam, lParam, result);
             }

@@ -260,8 +260,7 @@ void CViewPlenvo::Layout(gfx::RectF& result, gfx::PointF origin, gfx::SizeF& res
 }
 
 double CViewPlenvo::DrawnOffset() {
-    const double dpi = GetDpi();
-    return gfx::PxToMm(std::round(gfx::MmToPx(scrollOffset_, dpi)), dpi);
+    return gfx::SnapToPixel(scrollOffset_, GetDpi());
 }
 
 void CViewPlenvo::Relayout(bool invalidate) {

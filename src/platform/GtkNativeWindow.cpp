@@ -278,7 +278,7 @@ void GtkNativeWindow::TearDown() {
     tooltip_.reset();
     if (copyGc_) {
         gdk_window_remove_filter(nullptr, &CopyEvents::Filter, this);
-        XFreeGC(gdk_x11_get_default_xdisplay(), static_cast<GC>(copyGc_));
+        XFreeGC(copyTarget_.display, static_cast<GC>(copyGc_));
         copyGc_ = nullptr;
     }
     if (window_) {
@@ -384,7 +384,7 @@ void GtkNativeWindow::Scroll(const RectI& rect, int dy) {
         copyGc_ = XCreateGC(display, xid, GCGraphicsExposures, &values);
         gdk_window_add_filter(nullptr, &CopyEvents::Filter, this);
     }
-    copyTarget_ = {xid, ox, oy};
+    copyTarget_ = {display, xid, ox, oy};
     copies_.push_back({NextRequest(display), area, dy});
     const int top = dy > 0 ? area.y : area.y - dy;
     XCopyArea(display, xid, xid, static_cast<GC>(copyGc_), ox + area.x, oy + top,

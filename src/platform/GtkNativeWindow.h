@@ -12,6 +12,7 @@ struct _GtkWidget;
 struct _GtkIMContext;
 union _GdkEvent;
 union _XEvent;
+struct _XDisplay;
 
 namespace platform {
 
@@ -83,6 +84,7 @@ private:
     Cursor cursor_ = Cursor::Arrow;
     // Scrolling copies on the native window that holds the drawing area, at this offset.
     struct CopyTarget {
+        _XDisplay* display = nullptr;
         unsigned long xid = 0;
         int x = 0;
         int y = 0;

@@ -12,6 +12,10 @@ bool IsMouseMessage(platform::UINT message) {
     return message >= platform::WM_MOUSEMOVE && message <= platform::WM_MOUSEHWHEEL;
 }
 
+bool IsKeyboardMessage(platform::UINT message) {
+    return message >= platform::WM_KEYDOWN && message <= platform::WM_UNICHAR;
+}
+
 void CLayeredRenderer::RegisterInLayer(std::int32_t layer,
                                        const std::shared_ptr<CViewElement>& element) {
     if (!element) {

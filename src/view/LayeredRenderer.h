@@ -59,5 +59,6 @@ private:
 };
 
 bool IsMouseMessage(platform::UINT message);
+bool IsKeyboardMessage(platform::UINT message);
 
 } // namespace Plenvo

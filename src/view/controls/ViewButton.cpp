@@ -8,8 +8,8 @@
 namespace Plenvo {
 
 gfx::RectF SnapToPixels(const gfx::RectF& mm, double dpi) {
-    const auto snap = [dpi](double v) { return gfx::PxToMm(std::round(gfx::MmToPx(v, dpi)), dpi); };
-    return {snap(mm.x), snap(mm.y), snap(mm.width), snap(mm.height)};
+    return {gfx::SnapToPixel(mm.x, dpi), gfx::SnapToPixel(mm.y, dpi),
+            gfx::SnapToPixel(mm.width, dpi), gfx::SnapToPixel(mm.height, dpi)};
 }
 
 CViewButton::CViewButton(Json description) : CViewElement(std::move(description)) {}
@@ -103,7 +103,7 @@ void CViewButton::Paint(gfx::Graphics& graphics, const gfx::RectF& clip, int) {
         } else {
             const gfx::Color fill = pressed_   ? pressBackground_
                                     : hovered_ ? hoverBackground_
-                                                : background_;
+                                               : background_;
             graphics.FillRectangle(fill, inner);
         }
     }

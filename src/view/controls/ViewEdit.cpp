@@ -21,10 +21,6 @@ namespace {
 
 constexpr UINT kCopyCommand = 1;
 
-bool IsKeyboard(UINT message) {
-    return message >= WM_KEYDOWN && message <= WM_UNICHAR;
-}
-
 // No usable "height": absent, null, or an empty object or array.
 bool HasNoHeight(const Json& d) {
     if (!d.is_object()) {
@@ -183,7 +179,7 @@ bool CViewEdit::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESUL
         return false;
     }
     richtext::ITextServices* services = textHost_->Services();
-    if (IsKeyboard(message) && !IsFocused(this)) {
+    if (IsKeyboardMessage(message) && !IsFocused(this)) {
         return false;
     }
     if (message == WM_IME_STARTCOMPOSITION) {
@@ -213,7 +209,7 @@ bool CViewEdit::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESUL
         });
     }
     const bool isMouse = IsMouseMessage(message);
-    if (!isMouse && !IsKeyboard(message) && message != WM_TIMER) {
+    if (!isMouse && !IsKeyboardMessage(message) && message != WM_TIMER) {
         return false;
     }
     // The wheel's point is in screen pixels; the engine does nothing with the wheel anyway.
