@@ -392,8 +392,7 @@ void GtkNativeWindow::Scroll(const RectI& rect, int dy) {
               ox + area.x, oy + top + dy);
     // The server copies while the program paints what the copy uncovered.
     XFlush(display);
-    Invalidate(dy > 0 ? RectI{area.x, area.y, area.width, dy}
-                      : RectI{area.x, area.Bottom() + dy, area.width, -dy});
+    Invalidate(UncoveredRows(area, dy));
 }
 
 void GtkNativeWindow::OnCopyEvent(const XEvent& event) {
@@ -410,9 +409,7 @@ void GtkNativeWindow::OnCopyEvent(const XEvent& event) {
             if (static_cast<long>(e.serial - copy.serial) >= 0) {
                 continue;
             }
-            const RectI inside = exposed.Intersect(copy.area);
-            exposed = RectI{inside.x, inside.y + copy.dy, inside.width, inside.height}.Intersect(
-                copy.area);
+            exposed = MovedWithin(exposed, copy.area, copy.dy);
             Invalidate(exposed);
         }
     }

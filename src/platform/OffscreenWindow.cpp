@@ -136,8 +136,7 @@ void OffscreenWindow::Scroll(const RectI& rect, int dy) {
     }
     const std::vector<RectI> pending = invalidations_;
     for (const RectI& r : pending) {
-        const RectI inside = r.Intersect(area);
-        Invalidate(RectI{inside.x, inside.y + dy, inside.width, inside.height}.Intersect(area));
+        Invalidate(MovedWithin(r, area, dy));
     }
     cairo_surface_flush(surface_);
     const int stride = cairo_image_surface_get_stride(surface_);
@@ -151,14 +150,13 @@ void OffscreenWindow::Scroll(const RectI& rect, int dy) {
         for (int y = area.Bottom() - 1; y >= area.y + dy; --y) {
             std::memcpy(row(y), row(y - dy), bytes);
         }
-        Invalidate({area.x, area.y, area.width, dy});
     } else {
         for (int y = area.y; y < area.Bottom() + dy; ++y) {
             std::memcpy(row(y), row(y - dy), bytes);
         }
-        Invalidate({area.x, area.Bottom() + dy, area.width, -dy});
     }
     cairo_surface_mark_dirty(surface_);
+    Invalidate(UncoveredRows(area, dy));
 }
 
 Image OffscreenWindow::PaintRects(const std::vector<RectI>& rects) {

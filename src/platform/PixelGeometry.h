@@ -46,4 +46,17 @@ struct RectI {
     }
 };
 
+// Where the part of `rect` inside `area` lies once the area's picture moved dy rows, within the
+// area.
+inline RectI MovedWithin(const RectI& rect, const RectI& area, int dy) {
+    const RectI inside = rect.Intersect(area);
+    return RectI{inside.x, inside.y + dy, inside.width, inside.height}.Intersect(area);
+}
+
+// The rows of the area that moving its picture dy rows leaves without a picture.
+inline RectI UncoveredRows(const RectI& area, int dy) {
+    return dy > 0 ? RectI{area.x, area.y, area.width, dy}
+                  : RectI{area.x, area.Bottom() + dy, area.width, -dy};
+}
+
 } // namespace platform

@@ -54,8 +54,7 @@ void CWindowCaret::Invalidate() {
 void CWindowCaret::Scrolled(const platform::RectI& area, int dy) {
     if (platform::NativeWindow* window = window_(); window && created_) {
         window->Invalidate(rect_);
-        window->Invalidate(
-            platform::RectI{rect_.x, rect_.y + dy, rect_.width, rect_.height}.Intersect(area));
+        window->Invalidate(platform::MovedWithin(rect_, area, dy));
     }
 }
 
